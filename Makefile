@@ -27,7 +27,7 @@ test: build
 	cd $(BUILD_DIR) && $(CTEST) --output-on-failure -j $(JOBS) -LE exhaustive
 
 test-sanitize:
-	$(CMAKE) -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUELVAR_SANITIZE=ON -DQUELVAR_BENCH=OFF
+	$(CMAKE) -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVAR_SANITIZE=ON -DQUELVAR_BENCH=OFF
 	$(CMAKE) --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && $(CTEST) --output-on-failure -j $(JOBS) -LE exhaustive
 
