@@ -1,32 +1,34 @@
-// PLACEHOLDER until the exact converter lands: only the exactly representable fast path.
 #include "recordio/value_conversion.h"
 
+#include <bit>
+#include <cstdint>
+
+#include "recordio/decimal_to_binary.h"
+#include "recordio/value_scanning.h"
+
 namespace quelvar {
+namespace {
+
+// One double step above the largest single. It lies far below the point where rounding to single
+// overflows (the midpoint between the largest single and 2^128, bits 0x47EFFFFFF0000000), so a
+// double that passes the test rounds to at most the largest single.
+constexpr double kSingleRangeLimit = 0x1.fffffe0000001p127;
+static_assert(std::bit_cast<std::uint64_t>(kSingleRangeLimit) == 0x47EFFFFFE0000001u);
+
+}  // namespace
 
 int convert_real(const char* text, size_t length, float& value) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  double mantissa = 0;
-  int scale = 0;
-  int digits = 0;
-  bool point = false;
-  for (; i < length; ++i) {
-    char c = text[i];
-    if (c >= '0' && c <= '9') {
-      mantissa = mantissa * 10 + (c - '0');
-      ++digits;
-      if (point) --scale;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      break;
-    }
+  const ScannedValue scanned = scan_value_text(text, length);
+  if (!scanned.has_number) return kNotRealForm;
+  double magnitude = 0.0;
+  if (!decimal_to_double(scanned.significand_high, scanned.significand_low, scanned.scale, magnitude)) {
+    return kConversionOverflow;
   }
-  if (digits == 0 || digits > 15 || i != length || scale < -22) return 6103;
-  double result = mantissa;
-  for (int k = 0; k < -scale; ++k) result /= 10;
-  value = static_cast<float>(negative ? -result : result);
+  if (!scanned.well_formed) return kNotRealForm;
+  if (magnitude > kSingleRangeLimit) return kBeyondSingleRange;
+  // Ties to even, like every store of a real; magnitude <= kSingleRangeLimit keeps it finite.
+  const float single = static_cast<float>(magnitude);
+  value = scanned.negative ? -single : single;
   return 0;
 }
 
