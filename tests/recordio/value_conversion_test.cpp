@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
+
+#include "recordio/value_conversion_reference.h"
 
 namespace quelvar {
 namespace {
@@ -74,12 +77,10 @@ TEST(ValueConversion, AcceptedFormsOfOneThousand) {
 
 TEST(ValueConversion, SingleValueExamples) {
   const ValueCase cases[] = {
-      {"2-3", 0.002f},
       {".5", 0.5f},
       {"7.25", 7.25f},
       {"300.5", 300.5f},
       {"-300.5", -300.5f},
-      {"1.234567E-03", 1.234567E-03f},
       {"3.40282346E38", kLargestSingle},
       // 1E-50 is below half the smallest subnormal (7.0e-46): zero, no error.
       {"1E-50", 0.0f},
@@ -87,9 +88,21 @@ TEST(ValueConversion, SingleValueExamples) {
       // (1E-40 / 2^-149 = 71362.38...), nearer the first.
       {"1E-40", 71362 * kSmallestSubnormal},
       {"1.5+3", 1500.0f},
-      {"0.1", 0.1f},
   };
   expect_values(cases, std::size(cases));
+}
+
+// Values with no exact single: the reference decides, and texts of one value agree.
+TEST(ValueConversion, InexactValuesAreCorrectlyRounded) {
+  const char* const texts[] = {"2-3", "0.002", "2E-3", "0.1", "1.234567E-03", "300.1",
+                               "-7.3", "1E-40", "3.3E-39", "123456.789"};
+  for (const char* text : texts) {
+    const Converted got = convert(text);
+    EXPECT_EQ(reference::check_result(reference::read_decimal(text), got.outcome, got.value), "")
+        << text;
+  }
+  EXPECT_EQ(bits_of(convert("2-3").value), bits_of(convert("0.002").value));
+  EXPECT_EQ(bits_of(convert("2-3").value), bits_of(convert("2d-3").value));
 }
 
 TEST(ValueConversion, ZeroKeepsItsSign) {
@@ -153,6 +166,247 @@ TEST(ValueConversion, RangeLimits) {
   };
   expect_errors(cases, std::size(cases));
 }
+
+TEST(ValueConversion, TiesBetweenSinglesGoToEven) {
+  const ValueCase cases[] = {
+      // 2^24 + 1 is an exact double halfway between the singles 2^24 and 2^24 + 2; the even
+      // significand is 2^24's. 2^24 + 3 lies between 2^24 + 2 (odd) and 2^24 + 4 (even).
+      {"16777217", 16777216.0f},
+      {"16777219", 16777220.0f},
+      {"-16777217", -16777216.0f},
+      {"-16777219", -16777220.0f},
+      {"1.6777217E7", 16777216.0f},
+      // 1 + 3 * 2^-24 = 1.000000178813934326171875 is halfway between 1 + 2^-23 (odd) and
+      // 1 + 2^-22 (even).
+      {"1.000000178813934326171875", 0x1.000004p0f},
+      // Half the smallest subnormal, 2^-150, is halfway between 0 and 2^-149: zero is even. Its
+      // first 24 digits are 7.9e-70 short of it, far less than half the double step below
+      // it (2^-204 = 3.9e-62), so the double is 2^-150 itself.
+      {"7.00649232162408535461864E-46", 0.0f},
+      // 3 * 2^-150 = 2.10194769648722560638559437...E-45, halfway between 2^-149 (odd) and
+      // 2^-148 (even); again 24 digits are closer to it than half a double step.
+      {"2.10194769648722560638559E-45", 0x1p-148f},
+  };
+  expect_values(cases, std::size(cases));
+}
+
+TEST(ValueConversion, DoubleStageDecidesNearSingleTies) {
+  const ValueCase cases[] = {
+      // 1.0000001788139343 is 2.6e-17 below the single tie 1 + 3 * 2^-24, closer than half a
+      // double step (2^-53 = 1.1e-16): its double is the tie itself, which goes to the even
+      // 1 + 2^-22. Rounded once, straight to single, it would have given 1 + 2^-23.
+      {"1.0000001788139343", 0x1.000004p0f},
+      {"1.000000178813934", 0x1.000002p0f},  // 3.3e-16 below the tie: a double below it
+      // 7.0064923216240854E-46 is above 2^-150 (7.00649232162408535...E-46) by 4.5e-63, less than
+      // half the double step above it (2^-203 = 7.8e-62): the double is 2^-150, the single zero.
+      // Rounded once it would have given 2^-149.
+      {"7.0064923216240854E-46", 0.0f},
+      {"7.00649232162409E-46", 0x1p-149f},  // 6.6e-16 relative above: a double above the tie
+      {"7.00649232162408E-46", 0.0f},       // just below half the smallest subnormal
+      {"-7.0064923216240854E-46", -0.0f},
+      // Ties away at the double stage, seen in the single. With M = 2^60 + 2^36 the halfway point
+      // between the singles 2^60 (even) and 2^60 + 2^37 (odd), and doubles spaced 2^8 there:
+      // M + 2^7 = 1152921573326323840 is a double tie, rounded away to M + 2^8, above M, so the
+      // single is 2^60 + 2^37. Ties to even would have stopped at M (its significand is even)
+      // and then gone to 2^60.
+      {"1152921573326323840", 1152921642045800448.0f},
+      {"-1152921573326323840", -1152921642045800448.0f},
+      // With M' = 2^60 + 3 * 2^36 between 2^60 + 2^37 (odd) and 2^60 + 2^38 (even):
+      // M' - 2^7 is a double tie going away, up to M', a single tie going to the even 2^60 + 2^38.
+      // Rounded once it would have given 2^60 + 2^37.
+      {"1152921710765277056", 1152921779484753920.0f},
+  };
+  expect_values(cases, std::size(cases));
+}
+
+TEST(ValueConversion, SingleRangeEnds) {
+  const ValueCase values[] = {
+      // The largest single, 340282346638528859811704183484516925440, written in full: only 24
+      // digits count and the other 15 count as factors of ten, 1.8e14 below it.
+      {"340282346638528859811704183484516925440", kLargestSingle},
+      {"3.402823466E38", kLargestSingle},
+      // The limit double (bits 0x47EFFFFFE0000001) is 340282346638528897590636046441678635008.
+      // Its first 24 digits round to it (they are 4.6e13 below, the double spacing is 2^75).
+      {"3.40282346638528897590636E38", kLargestSingle},
+      {"3.4028234663852889E38", kLargestSingle},  // the limit as the error text names it
+      // Up to, not including, halfway to the next double, T + 2^74 =
+      // 340282346638528916480101977920259489792, the double is the limit and the value passes.
+      {"3.40282346638528916480101E38", kLargestSingle},
+      {"340282346638528916480101977920259489792", kLargestSingle},  // 24 digits: just below
+      {"-3.40282346638528916480101E38", -kLargestSingle},
+      // Subnormals: the smallest, and 1.4E-45 which rounds to it.
+      {"1.401298464324817E-45", kSmallestSubnormal},
+      {"1.4E-45", kSmallestSubnormal},
+      {"-1.4E-45", -kSmallestSubnormal},
+      // The smallest normal single 2^-126 = 1.1754943508222875E-38.
+      {"1.1754943508222875E-38", 0x1p-126f},
+  };
+  expect_values(values, std::size(values));
+  const ErrorCase errors[] = {
+      {"3.40282346638528916480102E38", 6104},  // the first 24-digit text past the halfway point
+      {"3.40282346638529E38", 6104},
+      {"3.4028234664E38", 6104},
+      {"-3.4028234664E38", 6104},
+      {"3.4028235677973366E38", 6104},  // where rounding to single would overflow
+  };
+  expect_errors(errors, std::size(errors));
+}
+
+TEST(ValueConversion, OnlyTwentyFourDigitsCount) {
+  // 1 + 3 * 2^-24 - 2^-53 = 1.00000017881393421514957253748434595763683319091796875 (54 digits)
+  // is a double tie: in full it would round away to 1 + 3 * 2^-24, a single tie going to the
+  // even 1 + 2^-22. Its first 24 digits are below the tie: the double below, single 1 + 2^-23.
+  const ValueCase values[] = {
+      {"1.00000017881393421514957253748434595763683319091796875", 0x1.000002p0f},
+      {"1.00000017881393421514958", 0x1.000004p0f},  // 24 digits above the double tie
+  };
+  expect_values(values, std::size(values));
+
+  // Texts that must read exactly like their first 24 digits: a digit beyond the 24th is a factor
+  // ten before the point and nothing after it. 30 and 300 digits.
+  const std::string tiny = "0." + std::string(298, '0') + "1";  // 10^-299: zero
+  const std::string thirds = "0." + std::string(24, '3') + std::string(276, '9');
+  const std::string same_as[][2] = {
+      {"123456789012345678901234999999", "123456789012345678901234E6"},
+      {"-000000123456789012345678901234999999E-6", "-123456789012345678901234"},
+      {"1.23456789012345678901234999999", "1.23456789012345678901234"},
+      {thirds, "0.333333333333333333333333"},
+      {tiny, "0"},
+  };
+  for (const auto& pair : same_as) {
+    const Converted long_text = convert(pair[0]);
+    const Converted short_text = convert(pair[1]);
+    EXPECT_EQ(long_text.outcome, 0) << pair[0];
+    EXPECT_EQ(short_text.outcome, 0) << pair[1];
+    EXPECT_EQ(bits_of(long_text.value), bits_of(short_text.value)) << pair[0];
+    EXPECT_EQ(reference::check_result(reference::read_decimal(pair[0]), long_text.outcome, long_text.value), "");
+  }
+
+  const std::string three_hundred = "15" + std::string(298, '0');  // 1.5E299
+  const std::string three_hundred_ten = three_hundred + std::string(10, '0');  // 1.5E309
+  const ErrorCase errors[] = {
+      {"1234567890123456789012345678901234567890", 6104},  // 40 digits: 1.2E39, not 1.2E23
+      {three_hundred.c_str(), 6104},
+      {three_hundred_ten.c_str(), 6102},
+  };
+  expect_errors(errors, std::size(errors));
+}
+
+TEST(ValueConversion, ExponentLimits) {
+  // 10^-251 written with 250 zeros after the point: with an exponent of 5205, counted as 5201,
+  // the scale is 4950 and the value far beyond the double range; with -5205 it is zero.
+  const std::string small = "0." + std::string(250, '0') + "1";
+  const std::string small_up = small + "E5205";
+  const std::string small_down = small + "E-5205";
+  const ValueCase values[] = {
+      {"1E-5200", 0.0f},
+      {"1E-5201", 0.0f},
+      {"-1E-99999999999999999999", -0.0f},
+      {"0E5201", 0.0f},
+      {"-0.0E99999999999999999999", -0.0f},
+      {small_down.c_str(), 0.0f},
+      {"5E-0000000000000000000000001", 0.5f},
+  };
+  expect_values(values, std::size(values));
+  const ErrorCase errors[] = {
+      {"1E5200", 6102},
+      {"1E5201", 6102},
+      {"0.001E5202", 6102},
+      {small_up.c_str(), 6102},
+      {"1E000000000000000000000000000309", 6102},  // leading zeros of the exponent are harmless
+      {"1E00000000000000000000000000039", 6104},
+  };
+  expect_errors(errors, std::size(errors));
+}
+
+// ---- An exact reference on random texts -------------------------------------------------------
+
+// A random text of the real form: 1 to 30 mantissa digits with the point anywhere or nowhere, an
+// exponent from -60 to 60 in any of its notations, and now and then an extreme exponent.
+std::string random_text(std::mt19937_64& random) {
+  std::string text;
+  const auto pick = [&](std::uint64_t n) { return random() % n; };
+  const std::uint64_t sign = pick(8);
+  if (sign == 0) text += '+';
+  if (sign >= 5) text += '-';
+  const std::size_t digits = 1 + pick(30);
+  std::string mantissa;
+  if (pick(10) == 0) mantissa.append(1 + pick(4), '0');
+  for (std::size_t i = 0; i < digits; ++i) mantissa += static_cast<char>('0' + pick(10));
+  if (pick(3) != 0) mantissa.insert(pick(mantissa.size() + 1), 1, '.');
+  text += mantissa;
+  if (pick(5) == 0) return text;
+  long exponent = static_cast<long>(pick(121)) - 60;
+  switch (pick(50)) {
+    case 0: exponent = static_cast<long>(pick(801)) - 400; break;
+    case 1: exponent = static_cast<long>(pick(41)) + 5180; break;
+    case 2: exponent = -static_cast<long>(pick(41)) - 5180; break;
+    default: break;
+  }
+  static const char* const kLetters[] = {"E", "e", "D", "d", ""};
+  const char* letter = kLetters[pick(5)];
+  text += letter;
+  if (exponent < 0) {
+    text += '-';
+  } else if (*letter == '\0' || pick(2) == 0) {
+    text += '+';
+  }
+  if (pick(20) == 0) text.append(pick(4), '0');
+  text += std::to_string(std::labs(exponent));
+  return text;
+}
+
+// A text near a tie: a double tie m * 2^j (m odd, 54 bits) or a single tie (m odd, 25 bits) whose
+// exact decimal has at most 24 digits, or a single tie moved by a unit in its 17th to 24th digit.
+std::string random_tie_text(std::mt19937_64& random) {
+  const auto pick = [&](std::uint64_t n) { return random() % n; };
+  reference::Decimal tie;
+  if (pick(2) == 0) {
+    const std::uint64_t m = (std::uint64_t{1} << 53) | random() | 1;
+    tie = reference::exact_decimal({m & ((std::uint64_t{1} << 54) - 1), static_cast<long>(pick(37)) - 11});
+  } else {
+    const std::uint64_t m = (std::uint64_t{1} << 24) | (random() & 0xFFFFFF) | 1;
+    tie = reference::exact_decimal({m, static_cast<long>(pick(78)) - 23});
+  }
+  std::string digits = tie.digits;
+  long scale = tie.scale;
+  if (pick(3) != 0) {
+    // Pad to between 17 and 24 digits, then step the last one up or down.
+    const std::size_t width = std::max<std::size_t>(digits.size(), 17 + pick(8));
+    if (width > digits.size()) {
+      scale -= static_cast<long>(width - digits.size());
+      digits.append(width - digits.size(), '0');
+    }
+    if (digits.size() <= 24) {
+      std::size_t i = digits.size() - 1;
+      if (pick(2) == 0) {
+        while (digits[i] == '9') digits[i--] = '0';
+        ++digits[i];
+      } else {
+        while (digits[i] == '0') digits[i--] = '9';
+        --digits[i];
+      }
+    }
+  }
+  return reference::write_text(pick(4) == 0, digits, scale, random);
+}
+
+void check_against_reference(std::string (*generate)(std::mt19937_64&), std::uint64_t seed, int count) {
+  std::mt19937_64 random(seed);
+  int failures = 0;
+  for (int i = 0; i < count; ++i) {
+    const std::string text = generate(random);
+    float value = kUntouched;
+    const int outcome = convert_real(text.data(), text.size(), value);
+    const std::string problem = reference::check_result(reference::read_decimal(text), outcome, value);
+    if (!problem.empty() && ++failures <= 10) ADD_FAILURE() << text << ": " << problem;
+  }
+  EXPECT_EQ(failures, 0);
+}
+
+TEST(ValueConversionReference, RandomTexts) { check_against_reference(random_text, 20240611, 2000000); }
+
+TEST(ValueConversionReference, TextsNearTies) { check_against_reference(random_tie_text, 7, 600000); }
 
 }  // namespace
 }  // namespace quelvar
