@@ -48,10 +48,13 @@ bool write_piece(const char* control, size_t control_length, const char* text, s
   return true;
 }
 
-// A shortfall in the record's text: a full device or a refused write stops the run; anything else
-// (a reader that closed its pipe, no standard output at all) is ignored.
+// A shortfall in the record's text: a full device (or an exhausted quota, the same condition for
+// the user) or a refused write stops the run; anything else (a reader that closed its pipe, no
+// standard output at all, a non-blocking pipe that is full) is ignored.
 void judge_shortfall(int error) {
-  if (error == ENOSPC) report_run_error('F', 6422, io_condition_description(6422), ErrorLabel::WRITE, kConsoleName);
+  if (error == ENOSPC || error == EDQUOT) {
+    report_run_error('F', 6422, io_condition_description(6422), ErrorLabel::WRITE, kConsoleName);
+  }
   if (error == EACCES || error == EPERM) {
     report_run_error('F', 6421, io_condition_description(6421), ErrorLabel::WRITE, kConsoleName);
   }

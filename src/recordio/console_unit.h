@@ -14,9 +14,12 @@ inline constexpr size_t kConsoleRecordSize = 132;
 inline constexpr std::string_view kConsoleName = "CON";
 
 // Guarantees: each record reaches standard output at once, the control bytes and the text of a
-// piece in one writev; no allocation. A shortfall with ENOSPC reports F6422 and with EACCES/EPERM
-// F6421 (label WRITE, unit CON); any other shortfall (a closed pipe, no standard output) is
-// ignored and the run goes on. SIGPIPE is ignored from set-up on.
+// piece in one writev (a record of up to 132 characters is one writev; a first record that is
+// empty writes nothing); bytes pass untranslated; no allocation. A shortfall in a record's text
+// with ENOSPC or EDQUOT reports F6422 and with EACCES/EPERM F6421 (label WRITE, unit CON); any
+// other shortfall (a closed pipe, no standard output), and any shortfall in the control bytes or
+// in the last line end, is ignored and the run goes on. SIGPIPE is ignored from set-up on, so a
+// reader that stops early (quelvar | head -1) does not kill the run.
 class ConsoleUnit {
  public:
   // Every output statement on the console starts with a fresh record.

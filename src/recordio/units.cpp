@@ -82,17 +82,26 @@ int open_failure_number(int error) {
     case ENODEV: return 6412;
     case EMFILE:
     case ENFILE: return 6417;
+    // Creating a file needs room for it: the description of a full device says what to do.
+    case ENOSPC:
+    case EDQUOT: return 6422;
     case ENOMEM: return 6700;
     default: return 6410;
   }
 }
 
 // A failed write or cut: a full device and a refused write stop the run; any other shortfall is
-// ignored. A unit opened for reading only refuses writes with EBADF (write) or EINVAL (cut).
-void judge_write_failure(int error, ErrorLabel label, std::string_view name) {
-  if (error == ENOSPC || error == EDQUOT) report(6422, label, name);
-  if (error == EACCES || error == EPERM || error == EBADF || error == EINVAL || error == EROFS) {
-    report(6421, label, name);
+// ignored, such as the cut of a pipe or a character device (EINVAL on a handle open for writing).
+void judge_write_failure(const UnitConnection& unit, int error, ErrorLabel label) {
+  // The platform refuses writes on a handle opened for reading only with EBADF (write) or EINVAL
+  // (cut): for a file that opened only for reading, that is the access denial of a read-only file.
+  if (unit.access == UnitAccess::read_only && (error == EBADF || error == EINVAL)) error = EACCES;
+  // File handles are blocking, so EAGAIN from one can only be a conflict with a mandatory lock;
+  // from a device (standard error may be a non-blocking pipe) it is an ordinary shortfall.
+  const bool lock_conflict = unit.kind == UnitKind::file && error == EAGAIN;
+  if (error == ENOSPC || error == EDQUOT) report(6422, label, unit.name_text());
+  if (error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY || lock_conflict) {
+    report(6421, label, unit.name_text());
   }
 }
 
@@ -110,9 +119,40 @@ void write_buffered(UnitConnection& unit, ErrorLabel label) {
   unit.position = 0;
   unit.filled = 0;
   unit.buffer_origin += static_cast<off_t>(count);
-  if (write_fully(unit.handle, unit.record_buffer, count) < count) {
-    judge_write_failure(errno, label, unit.name_text());
+  if (write_fully(unit.handle, unit.record_buffer, count) < count) judge_write_failure(unit, errno, label);
+}
+
+// The start of every write statement on a unit that is not yet writing: the file ends where
+// reading stopped, so everything after the bytes consumed goes. A device is never cut: it only
+// leaves reading.
+void enter_write_mode(UnitConnection& unit) {
+  if (unit.write_mode) return;
+  const off_t cut_at = unit.buffer_origin + static_cast<off_t>(unit.position);
+  unit.buffer_origin = cut_at;
+  unit.position = 0;
+  unit.filled = 0;
+  unit.dirty = false;
+  unit.write_mode = true;
+  if (unit.kind == UnitKind::device) return;
+  if (platform_calls().ftruncate(unit.handle, cut_at) != 0) judge_write_failure(unit, errno, ErrorLabel::WRITE);
+  platform_calls().lseek(unit.handle, cut_at, SEEK_SET);  // fails only where there is nothing to skip (a pipe)
+}
+
+// The console hands out one line per fetch, as a terminal does, so that the bytes after that
+// line stay in standard input for a later file-name prompt.
+FetchStatus fetch_console_line(UnitConnection& unit) {
+  while (unit.filled < kRecordBufferSize) {
+    const ssize_t got = platform_calls().read(unit.handle, unit.record_buffer + unit.filled, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && unit.filled == 0) return FetchStatus::read_failed;
+    if (got <= 0) break;
+    if (unit.record_buffer[unit.filled++] == '\n') break;
   }
+  if (unit.filled == 0) {
+    unit.end_reached = true;
+    return FetchStatus::end_of_file;
+  }
+  return FetchStatus::bytes_available;
 }
 
 UnitSlot* slot_of(int unit) {
@@ -188,8 +228,9 @@ struct DeviceName {
   std::string_view opened_as;  // the name the device is opened under
 };
 
-// The printer and serial-port names have no device on this platform: opening them fails (F6412)
-// rather than writing somewhere the user did not mean.
+// The printer and serial-port names (PRN, LPTn, COMn, AUX, LINE) denote devices this platform does
+// not provide under those names: opening them fails with F6412 rather than guessing at a device
+// file that may be missing, may block, or may reach hardware the user did not mean.
 constexpr DeviceName kDeviceNames[] = {
     {"CON", DeviceKind::console, "CON"},   {"ERR", DeviceKind::standard_error, "ERR"},
     {"NUL", DeviceKind::null_device, "NUL"}, {"PRN", DeviceKind::none, "PRN"},
@@ -236,12 +277,18 @@ void connect(UnitSlot& slot, int unit, const FileName& name, int handle, UnitKin
   connection.device = device;
 }
 
-void open_device(int unit, const DeviceName& device, FileName name) {
-  std::memcpy(name.text, device.opened_as.data(), device.opened_as.size());
-  name.length = device.opened_as.size();
-  name.text[name.length] = '\0';
+void open_device(int unit, const DeviceName& device) {
+  const FileName name = trimmed_name(device.opened_as);
   if (device.kind == DeviceKind::none) report(6412, ErrorLabel::OPEN, name.view());
-
+  // The console and standard error are one stream each, and like a file go to one unit at a
+  // time; only the null device may be connected to several units.
+  if (device.kind != DeviceKind::null_device) {
+    for (const UnitSlot& slot : unit_table) {
+      if (slot.in_use && slot.connection.number != unit && slot.connection.device == device.kind) {
+        report(6413, ErrorLabel::OPEN, name.view());
+      }
+    }
+  }
   if (UnitSlot* existing = slot_of(unit)) {
     if (existing->connection.kind == UnitKind::device && existing->connection.device == device.kind) return;
     close_unit(unit);
@@ -249,9 +296,13 @@ void open_device(int unit, const DeviceName& device, FileName name) {
   UnitSlot* slot = free_slot();
   if (slot == nullptr) report(6418, ErrorLabel::OPEN, name.view());
   int handle = -1;
+  UnitAccess access = UnitAccess::read_write;
   switch (device.kind) {
     case DeviceKind::console: handle = standard_streams().input; break;
-    case DeviceKind::standard_error: handle = standard_streams().error; break;
+    case DeviceKind::standard_error:
+      handle = standard_streams().error;
+      access = UnitAccess::write_only;
+      break;
     case DeviceKind::null_device:
       handle = platform_calls().open("/dev/null", O_RDWR | O_CLOEXEC, 0);
       if (handle < 0) report(open_failure_number(errno), ErrorLabel::OPEN, name.view());
@@ -259,8 +310,8 @@ void open_device(int unit, const DeviceName& device, FileName name) {
     case DeviceKind::none: break;
   }
   connect(*slot, unit, name, handle, UnitKind::device, device.kind);
-  // Devices are never cut: they start ready for output.
-  slot->connection.write_mode = true;
+  slot->connection.access = access;
+  slot->connection.write_mode = true;  // nothing to cut: ready for output
 }
 
 }  // namespace
@@ -278,19 +329,25 @@ UnitConnection* connected_unit(int unit) {
   return slot == nullptr ? nullptr : &slot->connection;
 }
 
+// Opening, in order:
+// 1. The name: its first 259 characters without leading and trailing blanks, asked for when
+//    nothing remains. A NUL byte would cut it short in the platform's calls and open another
+//    file, so it is refused.
+// 2. "USER" is the console's other name.
+// 3. A device name connects the device instead (open_device).
+// 4. The same file already on another unit is refused, recognised by its identity on disk.
+// 5. The same file already on this unit is left as it is; another file on it is closed first.
+// 6. A free slot, then the file: an existing one opened as it stands (read-write, else read-only,
+//    else write-only), a missing one created empty by an exclusive create.
 void open_unit(int unit, std::string_view file_text) {
   FileName name = trimmed_name(file_text);
   if (name.length == 0) name = ask_file_name(unit);
+  if (std::memchr(name.text, '\0', name.length) != nullptr) report(6412, ErrorLabel::OPEN, name.view());
   if (equals_ignoring_case(name.view(), "USER")) name = trimmed_name("CON");
   if (const DeviceName* device = device_named(name.view())) {
-    FileName stem = name;
-    const size_t point = name.view().rfind('.');
-    if (point != std::string_view::npos) stem = trimmed_name(name.view().substr(0, point));
-    open_device(unit, *device, stem);
+    open_device(unit, *device);
     return;
   }
-  // A NUL byte would cut the name short in the platform's calls and open another file.
-  if (std::memchr(name.text, '\0', name.length) != nullptr) report(6412, ErrorLabel::OPEN, name.view());
 
   struct stat existing_file;
   const bool exists = ::stat(name.text, &existing_file) == 0;
@@ -311,19 +368,25 @@ void open_unit(int unit, std::string_view file_text) {
     }
     close_unit(unit);
   }
+  // Checked before anything is created, so that a refused open leaves no empty file behind.
   UnitSlot* slot = free_slot();
   if (slot == nullptr) report(6418, ErrorLabel::OPEN, name.view());
 
   constexpr int kCommonFlags = O_CLOEXEC | O_NOCTTY;
   int handle = -1;
-  bool created = false;
+  UnitAccess access = UnitAccess::read_write;
   if (!exists) {
     handle = platform_calls().open(name.text, O_RDWR | O_CREAT | O_EXCL | kCommonFlags, 0666);
-    created = handle >= 0;
   } else {
     handle = platform_calls().open(name.text, O_RDWR | kCommonFlags, 0);
-    if (handle < 0) handle = platform_calls().open(name.text, O_RDONLY | kCommonFlags, 0);
-    if (handle < 0) handle = platform_calls().open(name.text, O_WRONLY | kCommonFlags, 0);
+    if (handle < 0) {
+      access = UnitAccess::read_only;
+      handle = platform_calls().open(name.text, O_RDONLY | kCommonFlags, 0);
+    }
+    if (handle < 0) {
+      access = UnitAccess::write_only;
+      handle = platform_calls().open(name.text, O_WRONLY | kCommonFlags, 0);
+    }
   }
   if (handle < 0) report(open_failure_number(errno), ErrorLabel::OPEN, name.view());
 
@@ -335,7 +398,8 @@ void open_unit(int unit, std::string_view file_text) {
   connect(*slot, unit, name, handle, UnitKind::file, DeviceKind::none);
   slot->connection.file_device = opened_file.st_dev;
   slot->connection.file_inode = opened_file.st_ino;
-  slot->connection.write_mode = created;
+  slot->connection.access = access;
+  slot->connection.write_mode = !exists;  // a file just created is empty: nothing to cut
 }
 
 void close_unit(int unit) {
@@ -350,8 +414,9 @@ void close_unit(int unit) {
   // make the end of the run close it again.
   slot->in_use = false;
   if (!is_standard_handle(connection) && connection.handle >= 0) {
+    // Some file systems report a failed write-back only at the close.
     if (platform_calls().close(connection.handle) != 0) {
-      judge_write_failure(errno == EBADF ? EIO : errno, ErrorLabel::CLOSE, connection.name_text());
+      judge_write_failure(connection, errno == EBADF ? EIO : errno, ErrorLabel::CLOSE);
     }
   }
 }
@@ -370,10 +435,11 @@ FetchStatus fetch_input(UnitConnection& unit) {
   unit.buffer_origin += static_cast<off_t>(unit.filled);
   unit.position = 0;
   unit.filled = 0;
-  if (unit.kind == UnitKind::device && unit.device != DeviceKind::console && unit.device != DeviceKind::null_device) {
+  if (unit.device == DeviceKind::standard_error) {
     unit.end_reached = true;
     return FetchStatus::end_of_file;
   }
+  if (unit.device == DeviceKind::console) return fetch_console_line(unit);
   for (;;) {
     ssize_t got = platform_calls().read(unit.handle, unit.record_buffer, kRecordBufferSize);
     if (got < 0) {
@@ -400,18 +466,7 @@ void begin_write_statement(int unit) {
     if (console_unit().record_chars() == 0) console_unit().begin_statement();
     return;
   }
-  if (connection->write_mode) return;
-  // The file ends where reading stopped: everything after the current position goes.
-  const off_t cut_at = connection->buffer_origin + static_cast<off_t>(connection->position);
-  connection->buffer_origin = cut_at;
-  connection->position = 0;
-  connection->filled = 0;
-  connection->dirty = false;
-  connection->write_mode = true;
-  if (platform_calls().ftruncate(connection->handle, cut_at) != 0) {
-    judge_write_failure(errno, ErrorLabel::WRITE, connection->name_text());
-  }
-  platform_calls().lseek(connection->handle, cut_at, SEEK_SET);
+  enter_write_mode(*connection);
 }
 
 void append_to_record(int unit, const char* characters, size_t count) {
@@ -425,6 +480,7 @@ void append_to_record(int unit, const char* characters, size_t count) {
     console_unit().put_bytes(characters, count);
     return;
   }
+  enter_write_mode(*connection);
   while (count > 0) {
     if (connection->position == kRecordBufferSize) write_buffered(*connection, ErrorLabel::WRITE);
     size_t room = kRecordBufferSize - connection->position;
@@ -449,6 +505,8 @@ void end_record(int unit) {
     return;
   }
   append_to_record(unit, "\r\n", 2);
+  // Standard error and the null device are not files: a record goes out when it ends.
+  if (connection->kind == UnitKind::device) write_buffered(*connection, ErrorLabel::WRITE);
 }
 
 }  // namespace quelvar

@@ -1,6 +1,22 @@
-// Units and files: numbered connections to named files or devices, with 1024-byte record buffers,
-// CR LF record ends, creation of missing files, cutting at the first write, and blank names
-// completed from the command line or a prompt.
+// Units and files: numbered connections to named files or devices, with 1024-byte record
+// buffers, CR LF record ends, and blank names completed from the command line or a prompt.
+//
+// Guarantees:
+// - No allocation: the 61 connections and their buffers live in a fixed table.
+// - Files are raw bytes (no translation), opened shared (no locks); a missing file is created
+//   empty by an exclusive create; an existing one is cut only by the first write statement, at the
+//   position reading had reached.
+// - Every failure is a numbered report that ends the run, never a crash. Open (label OPEN):
+//   F6412 name not acceptable (too long, contains a NUL byte, or a printer/serial device, which
+//   this platform does not provide), F6413 file already on another unit, F6414 access denied or
+//   a directory, F6415 created meanwhile by someone else, F6416 missing directory, F6417 too many
+//   open files, F6418 all 61 slots taken (checked before any file is created), F6422 no space to
+//   create the file, F6501 end of standard input while a blank name is asked for, F6410 any other
+//   cause. Writing and cutting (label WRITE, or CLOSE at a close): F6422 no space, F6421 write
+//   refused (read-only handle, permission, lock); any other shortfall is ignored.
+// - Device names (CON, ERR, NUL; "USER" is CON) are never created or cut. CON reads standard
+//   input one line per fetch and writes through the console unit; ERR writes standard error and
+//   reads nothing; NUL discards writes and reads nothing. A device record goes out when it ends.
 #pragma once
 
 #include <sys/types.h>
@@ -27,6 +43,9 @@ inline constexpr size_t kMaxFileNameLength = 259;
 
 enum class UnitKind { file, device };
 enum class DeviceKind { none, console, standard_error, null_device };
+// How the handle was opened: read-write when the platform allows it, else read-only, else
+// write-only. A read-only handle is what makes the first write statement fail with F6421.
+enum class UnitAccess { read_write, read_only, write_only };
 
 struct UnitConnection {
   int number = 0;
@@ -35,6 +54,7 @@ struct UnitConnection {
   int handle = -1;
   UnitKind kind = UnitKind::file;
   DeviceKind device = DeviceKind::none;
+  UnitAccess access = UnitAccess::read_write;
   dev_t file_device = 0;  // the file system's identity of the file, to recognise it under
   ino_t file_inode = 0;   // another name
   unsigned char record_buffer[kRecordBufferSize] = {};
@@ -65,15 +85,17 @@ UnitConnection* connected_unit(int unit);
 
 // Reading. The readers consume `record_buffer[position]` while position < filled; at the end of
 // the buffer they call `fetch_input`, which leaves write mode (writing buffered output first) and
-// reads up to 1024 bytes at the next file offset into the buffer (position 0). No bytes: the
-// unit's end_reached flag is set. A failed read leaves nothing in the buffer.
+// reads up to 1024 bytes at the next file offset into the buffer (position 0; the console device
+// stops after a line's LF). No bytes: the unit's end_reached flag is set. A failed read leaves
+// nothing in the buffer.
 enum class FetchStatus { bytes_available, end_of_file, read_failed };
 FetchStatus fetch_input(UnitConnection& unit);
 
 // Writing, for the layout-driven writer. `unit` may be kConsoleUnitNumber. A write statement
 // begins with `begin_write_statement` (brings a file unit into write mode, cutting the file at the
-// current position); `end_record` appends CR LF on files and completes the line on the console.
-// Write failures report F6421/F6422 (label WRITE) and end the run.
+// current position; `append_to_record` does the same if a writer forgets); `end_record` appends
+// CR LF on files and completes the line on the console. Writing to a unit that is not connected
+// does nothing. Write failures report F6421/F6422 (label WRITE) and end the run.
 void begin_write_statement(int unit);
 void append_to_record(int unit, const char* characters, size_t count);
 void end_record(int unit);
