@@ -67,8 +67,9 @@ TEST(BundledExample, TableAgreesWithAnIndependentRecomputation) {
       std::istringstream record(data[k]);
       std::vector<double> columns(7);
       for (double& column : columns) record >> column;
-      curve.temps.push_back(columns[2]);
-      curve.moments.push_back(columns[6] * scale);
+      // The inputs as the tool stores them (single precision); everything after is double.
+      curve.temps.push_back(static_cast<float>(columns[2]));
+      curve.moments.push_back(static_cast<float>(static_cast<float>(columns[6]) * scale));
     }
     if (curve.temps.back() < curve.temps.front()) {
       std::reverse(curve.temps.begin(), curve.temps.end());
@@ -102,8 +103,8 @@ TEST(BundledExample, TableAgreesWithAnIndependentRecomputation) {
       double printed;
       cells >> printed;
       const double expected = -integral / divisor;
-      // Five printed decimals, single-precision storage of every intermediate value.
-      EXPECT_NEAR(printed, expected, 1e-5 + 2e-6 * std::fabs(expected)) << "T = " << t << ", curve " << c + 1;
+      // Five printed decimals, and single-precision storage of the slopes and running sums.
+      EXPECT_NEAR(printed, expected, 6e-6 + 1e-6 * std::fabs(expected)) << "T = " << t << ", curve " << c + 1;
       if (c + 1 == curves.size() && printed > peak) {
         peak = printed;
         peak_temperature = t;
