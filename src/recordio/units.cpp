@@ -14,6 +14,9 @@
 namespace quelvar {
 namespace {
 
+// A failed write, cut or close of a disk file for a reason other than a full device or a refusal.
+constexpr int kWriteFailed = 6420;
+
 struct UnitSlot {
   bool in_use = false;
   UnitConnection connection;
@@ -90,8 +93,9 @@ int open_failure_number(int error) {
   }
 }
 
-// A failed write or cut: a full device and a refused write stop the run; any other shortfall is
-// ignored, such as the cut of a pipe or a character device (EINVAL on a handle open for writing).
+// A failed write or cut: a full device and a refused write stop the run, and so does any failure
+// on a disk file; on other files (a pipe or a character device opened by name) any other
+// shortfall is ignored, such as their cut (EINVAL on a handle open for writing).
 void judge_write_failure(const UnitConnection& unit, int error, ErrorLabel label) {
   // The platform refuses writes on a handle opened for reading only with EBADF (write) or EINVAL
   // (cut): for a file that opened only for reading, that is the access denial of a read-only file.
@@ -103,6 +107,9 @@ void judge_write_failure(const UnitConnection& unit, int error, ErrorLabel label
   if (error == EACCES || error == EPERM || error == EROFS || error == ETXTBSY || lock_conflict) {
     report(6421, label, unit.name_text());
   }
+  // On a disk file any other failure (an I/O error, a file too large) would leave a table that is
+  // short, or followed by the old file's tail, behind a run reported as complete: it stops the run.
+  if (unit.regular_file && error != EINTR) report(kWriteFailed, label, unit.name_text());
 }
 
 bool is_standard_handle(const UnitConnection& unit) {
@@ -399,6 +406,7 @@ void open_unit(int unit, std::string_view file_text) {
   slot->connection.file_device = opened_file.st_dev;
   slot->connection.file_inode = opened_file.st_ino;
   slot->connection.access = access;
+  slot->connection.regular_file = S_ISREG(opened_file.st_mode);
   slot->connection.write_mode = !exists;  // a file just created is empty: nothing to cut
 }
 
@@ -414,8 +422,9 @@ void close_unit(int unit) {
   // make the end of the run close it again.
   slot->in_use = false;
   if (!is_standard_handle(connection) && connection.handle >= 0) {
-    // Some file systems report a failed write-back only at the close.
-    if (platform_calls().close(connection.handle) != 0) {
+    // Some file systems report a failed write-back only at the close. For a unit that was only
+    // read nothing can be lost, so its close failure is of no consequence.
+    if (platform_calls().close(connection.handle) != 0 && connection.write_mode) {
       judge_write_failure(connection, errno == EBADF ? EIO : errno, ErrorLabel::CLOSE);
     }
   }

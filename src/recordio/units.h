@@ -64,6 +64,7 @@ struct UnitConnection {
   bool dirty = false;       // the buffer holds output not yet written to the file
   bool write_mode = false;  // the file ends at the current position; output is appended there
   bool end_reached = false;  // a read met the end of the file
+  bool regular_file = false;  // a disk file: a failed write or cut there loses data
 
   std::string_view name_text() const { return std::string_view(name, name_length); }
 };

@@ -44,6 +44,7 @@ constexpr NumberedDescription kDescriptions[] = {
     {6416, "a directory in the file name does not exist; check the path"},
     {6417, "too many files are open"},
     {6418, "too many units connected at once (at most 61)"},
+    {6420, "the system failed to write the file (a disk or network error); it may be incomplete"},
     {6421, "write refused: the file is read-only or locked"},
     {6422, "no space left on the device"},
     {6500, "the system failed to read the file"},
