@@ -130,10 +130,17 @@ bool divide_path(std::uint64_t high, std::uint64_t low, int scale, double& magni
     const std::uint64_t divisor = kPowersOfFive[static_cast<std::size_t>(step)];
     std::uint64_t remainder = 0;
     for (int i = top - 1; i >= 0; --i) {
-      // remainder < divisor, so the quotient word fits 64 bits.
-      const Uint128 current = static_cast<Uint128>(remainder) << 64 | words[i];
-      const std::uint64_t quotient = static_cast<std::uint64_t>(current / divisor);
-      remainder = static_cast<std::uint64_t>(current - static_cast<Uint128>(quotient) * divisor);
+      // remainder < divisor, so the quotient word fits 64 bits. A zero remainder (always so at
+      // the top word) needs only a 64-bit division, much cheaper than the 128-bit one.
+      std::uint64_t quotient;
+      if (remainder == 0) {
+        quotient = words[i] / divisor;
+        remainder = words[i] - quotient * divisor;
+      } else {
+        const Uint128 current = static_cast<Uint128>(remainder) << 64 | words[i];
+        quotient = static_cast<std::uint64_t>(current / divisor);
+        remainder = static_cast<std::uint64_t>(current - static_cast<Uint128>(quotient) * divisor);
+      }
       words[i] = quotient;
     }
     while (words[top - 1] == 0) --top;  // q >= 2^54 keeps a nonzero word

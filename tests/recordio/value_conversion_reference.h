@@ -1,5 +1,5 @@
-// A slow, exact reference for the value conversion tests: decimal texts as big rationals, and for
-// any single result the exact set of reals that the two rounding stages send to it.
+// A slow, exact reference for the value conversion tests: decimal texts as big rationals, for any
+// single result the exact set of reals that the two rounding stages send to it, and text makers.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "recordio/value_conversion.h"
 
 namespace quelvar::reference {
 
@@ -324,6 +328,91 @@ inline std::string write_text(bool negative, const std::string& digits, long sca
       }
   }
   return text;
+}
+
+// A random text of the real form: 1 to 30 mantissa digits with the point anywhere or nowhere, an
+// exponent from -60 to 60 in any of its notations, and now and then an extreme exponent.
+inline std::string random_text(std::mt19937_64& random) {
+  std::string text;
+  const auto pick = [&](std::uint64_t n) { return random() % n; };
+  const std::uint64_t sign = pick(8);
+  if (sign == 0) text += '+';
+  if (sign >= 5) text += '-';
+  const std::size_t digits = 1 + pick(30);
+  std::string mantissa;
+  if (pick(10) == 0) mantissa.append(1 + pick(4), '0');
+  for (std::size_t i = 0; i < digits; ++i) mantissa += static_cast<char>('0' + pick(10));
+  if (pick(3) != 0) mantissa.insert(pick(mantissa.size() + 1), 1, '.');
+  text += mantissa;
+  if (pick(5) == 0) return text;
+  long exponent = static_cast<long>(pick(121)) - 60;
+  switch (pick(50)) {
+    case 0: exponent = static_cast<long>(pick(801)) - 400; break;
+    case 1: exponent = static_cast<long>(pick(41)) + 5180; break;
+    case 2: exponent = -static_cast<long>(pick(41)) - 5180; break;
+    default: break;
+  }
+  static const char* const kLetters[] = {"E", "e", "D", "d", ""};
+  const char* letter = kLetters[pick(5)];
+  text += letter;
+  if (exponent < 0) {
+    text += '-';
+  } else if (*letter == '\0' || pick(2) == 0) {
+    text += '+';
+  }
+  if (pick(20) == 0) text.append(pick(4), '0');
+  text += std::to_string(std::labs(exponent));
+  return text;
+}
+
+// A text near a tie: a double tie m * 2^j (m odd, 54 bits) or a single tie (m odd, 25 bits) whose
+// exact decimal has at most 24 digits, or a single tie moved by a unit in its 17th to 24th digit.
+inline std::string random_tie_text(std::mt19937_64& random) {
+  const auto pick = [&](std::uint64_t n) { return random() % n; };
+  Decimal tie;
+  if (pick(2) == 0) {
+    const std::uint64_t m = (std::uint64_t{1} << 53) | random() | 1;
+    tie = exact_decimal({m & ((std::uint64_t{1} << 54) - 1), static_cast<long>(pick(37)) - 11});
+  } else {
+    const std::uint64_t m = (std::uint64_t{1} << 24) | (random() & 0xFFFFFF) | 1;
+    tie = exact_decimal({m, static_cast<long>(pick(78)) - 23});
+  }
+  std::string digits = tie.digits;
+  long scale = tie.scale;
+  if (pick(3) != 0) {
+    // Pad to between 17 and 24 digits, then step the last one up or down.
+    const std::size_t width = std::max<std::size_t>(digits.size(), 17 + pick(8));
+    if (width > digits.size()) {
+      scale -= static_cast<long>(width - digits.size());
+      digits.append(width - digits.size(), '0');
+    }
+    if (digits.size() <= 24) {
+      std::size_t i = digits.size() - 1;
+      if (pick(2) == 0) {
+        while (digits[i] == '9') digits[i--] = '0';
+        ++digits[i];
+      } else {
+        while (digits[i] == '0') digits[i--] = '9';
+        --digits[i];
+      }
+    }
+  }
+  return write_text(pick(4) == 0, digits, scale, random);
+}
+
+// Converts `count` generated texts and checks each against the reference; reports the first ten
+// failures and their number.
+inline void check_random_texts(std::string (*generate)(std::mt19937_64&), std::uint64_t seed, long count) {
+  std::mt19937_64 random(seed);
+  long failures = 0;
+  for (long i = 0; i < count; ++i) {
+    const std::string text = generate(random);
+    float value = -12345.0f;
+    const int outcome = convert_real(text.data(), text.size(), value);
+    const std::string problem = check_result(read_decimal(text), outcome, value);
+    if (!problem.empty() && ++failures <= 10) ADD_FAILURE() << text << ": " << problem;
+  }
+  EXPECT_EQ(failures, 0) << "of " << count << " texts";
 }
 
 }  // namespace quelvar::reference

@@ -321,92 +321,9 @@ TEST(ValueConversion, ExponentLimits) {
 
 // ---- An exact reference on random texts -------------------------------------------------------
 
-// A random text of the real form: 1 to 30 mantissa digits with the point anywhere or nowhere, an
-// exponent from -60 to 60 in any of its notations, and now and then an extreme exponent.
-std::string random_text(std::mt19937_64& random) {
-  std::string text;
-  const auto pick = [&](std::uint64_t n) { return random() % n; };
-  const std::uint64_t sign = pick(8);
-  if (sign == 0) text += '+';
-  if (sign >= 5) text += '-';
-  const std::size_t digits = 1 + pick(30);
-  std::string mantissa;
-  if (pick(10) == 0) mantissa.append(1 + pick(4), '0');
-  for (std::size_t i = 0; i < digits; ++i) mantissa += static_cast<char>('0' + pick(10));
-  if (pick(3) != 0) mantissa.insert(pick(mantissa.size() + 1), 1, '.');
-  text += mantissa;
-  if (pick(5) == 0) return text;
-  long exponent = static_cast<long>(pick(121)) - 60;
-  switch (pick(50)) {
-    case 0: exponent = static_cast<long>(pick(801)) - 400; break;
-    case 1: exponent = static_cast<long>(pick(41)) + 5180; break;
-    case 2: exponent = -static_cast<long>(pick(41)) - 5180; break;
-    default: break;
-  }
-  static const char* const kLetters[] = {"E", "e", "D", "d", ""};
-  const char* letter = kLetters[pick(5)];
-  text += letter;
-  if (exponent < 0) {
-    text += '-';
-  } else if (*letter == '\0' || pick(2) == 0) {
-    text += '+';
-  }
-  if (pick(20) == 0) text.append(pick(4), '0');
-  text += std::to_string(std::labs(exponent));
-  return text;
-}
+TEST(ValueConversionReference, RandomTexts) { reference::check_random_texts(reference::random_text, 20240611, 2000000); }
 
-// A text near a tie: a double tie m * 2^j (m odd, 54 bits) or a single tie (m odd, 25 bits) whose
-// exact decimal has at most 24 digits, or a single tie moved by a unit in its 17th to 24th digit.
-std::string random_tie_text(std::mt19937_64& random) {
-  const auto pick = [&](std::uint64_t n) { return random() % n; };
-  reference::Decimal tie;
-  if (pick(2) == 0) {
-    const std::uint64_t m = (std::uint64_t{1} << 53) | random() | 1;
-    tie = reference::exact_decimal({m & ((std::uint64_t{1} << 54) - 1), static_cast<long>(pick(37)) - 11});
-  } else {
-    const std::uint64_t m = (std::uint64_t{1} << 24) | (random() & 0xFFFFFF) | 1;
-    tie = reference::exact_decimal({m, static_cast<long>(pick(78)) - 23});
-  }
-  std::string digits = tie.digits;
-  long scale = tie.scale;
-  if (pick(3) != 0) {
-    // Pad to between 17 and 24 digits, then step the last one up or down.
-    const std::size_t width = std::max<std::size_t>(digits.size(), 17 + pick(8));
-    if (width > digits.size()) {
-      scale -= static_cast<long>(width - digits.size());
-      digits.append(width - digits.size(), '0');
-    }
-    if (digits.size() <= 24) {
-      std::size_t i = digits.size() - 1;
-      if (pick(2) == 0) {
-        while (digits[i] == '9') digits[i--] = '0';
-        ++digits[i];
-      } else {
-        while (digits[i] == '0') digits[i--] = '9';
-        --digits[i];
-      }
-    }
-  }
-  return reference::write_text(pick(4) == 0, digits, scale, random);
-}
-
-void check_against_reference(std::string (*generate)(std::mt19937_64&), std::uint64_t seed, int count) {
-  std::mt19937_64 random(seed);
-  int failures = 0;
-  for (int i = 0; i < count; ++i) {
-    const std::string text = generate(random);
-    float value = kUntouched;
-    const int outcome = convert_real(text.data(), text.size(), value);
-    const std::string problem = reference::check_result(reference::read_decimal(text), outcome, value);
-    if (!problem.empty() && ++failures <= 10) ADD_FAILURE() << text << ": " << problem;
-  }
-  EXPECT_EQ(failures, 0);
-}
-
-TEST(ValueConversionReference, RandomTexts) { check_against_reference(random_text, 20240611, 2000000); }
-
-TEST(ValueConversionReference, TextsNearTies) { check_against_reference(random_tie_text, 7, 600000); }
+TEST(ValueConversionReference, TextsNearTies) { reference::check_random_texts(reference::random_tie_text, 7, 600000); }
 
 }  // namespace
 }  // namespace quelvar
