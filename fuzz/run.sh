@@ -14,7 +14,7 @@ build="$root/build-fuzz"
 sanitizers="address,undefined,float-divide-by-zero,float-cast-overflow"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUELVAR_FUZZ=ON -DQUELVAR_TESTS=OFF -DQUELVAR_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS="-fsanitize=$sanitizers -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
+  -DCMAKE_CXX_FLAGS="-fsanitize=$sanitizers,fuzzer-no-link -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
 cmake --build "$build" --target "$target" -j 2
 
 seeds="$here/corpus/${target%_fuzz}"
