@@ -42,7 +42,7 @@ constexpr int kMinScale = -69;
 // Word capacities, derived from the scale range:
 // - product path (scale 0 to 308): w * 5^scale < 2^80 * 2^716 = 2^796 (308 * log2(5) = 715.2),
 //   at most 13 words.
-// - quotient path (scale -1 to -69): the numerator w * 2^shift has at most 217 bits (see
+// - quotient path (scale -1 to -69): the numerator w * 2^shift has at most 216 bits (see
 //   `divide_path`), at most 4 words.
 constexpr int kProductWords = 13;
 constexpr int kQuotientWords = 4;
@@ -163,10 +163,11 @@ bool decimal_to_double(std::uint64_t high, std::uint64_t low, int scale, double&
   }
   if (scale >= 0) return multiply_path(high, low, scale, magnitude);
 
-  // Fast path: w <= 2^53 and 10^k with k <= 22 are exact doubles, so the hardware quotient is x
-  // rounded to nearest with ties to even. It is also x rounded with ties away, because x is never
-  // a tie: a tie is m * 2^j with m an odd integer of 54 bits (2^53 < m < 2^54). From
-  // w / (2^k * 5^k) = m * 2^j, w = m * 5^k * 2^(j + k), so the odd part of w would be at least
+  // Fast path: w <= 2^53 and 10^k with k <= 22 are exact doubles, so the hardware quotient (the
+  // run keeps the default rounding, to nearest) is x rounded to nearest with ties to even. It is
+  // also x rounded with ties away, because x is never a tie. A tie is m * 2^j with m an odd
+  // integer of 54 bits (2^53 < m < 2^54). From w / (2^k * 5^k) = m * 2^j, w = m * 5^k * 2^(j + k);
+  // m * 5^k is odd, so w can be an integer only with j + k >= 0, and then its odd part is
   // m * 5^k > 2^53 >= w, which is impossible. x >= 10^-22 is a normal double, so no subnormal
   // rounding enters either.
   if (high == 0 && low <= kTwoTo53 && scale >= -kMaxExactPowerOfTen) {

@@ -27,8 +27,8 @@ struct ScannedValue {
   // The longest prefix of the text that follows the real form contains a mantissa digit: there is
   // a number to convert (from that prefix) even if the whole text is not of the real form.
   bool has_number = false;
-  // The whole text is of the real form: the prefix is the entire text and ends complete (not in a
-  // point-only mantissa or an exponent without digits).
+  // The whole text is of the real form: the prefix is the entire text and does not stop inside an
+  // exponent ("1.5E", "5+").
   bool well_formed = false;
   std::uint64_t significand_high = 0;
   std::uint64_t significand_low = 0;
