@@ -2,6 +2,11 @@
 // The numerical phases call only these.
 #pragma once
 
+// Guarantees: each operation is one console statement and writes exactly one record (no line of
+// the log reaches the free-format room of 79 columns, so none is continued); texts go out byte for
+// byte, the 0xF3 of line 10 included; nothing is allocated. Line 13 is laid out by
+// "(7(x,f10.4))", every other line by the free-format writer.
+
 #include <cstdint>
 
 namespace quelvar {
