@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
@@ -33,6 +34,15 @@ ProcessResult run_quelvar(const ProcessSetup& setup) {
     write_file(path.string(), bytes);
   }
   for (const std::string& name : setup.read_only) ::chmod(directory.file(name).c_str(), 0444);
+  const bool drop_privileges = !setup.read_only.empty() && ::geteuid() == 0;
+  if (drop_privileges) {
+    ::chmod(directory.path().c_str(), 0777);
+    for (const auto& [name, bytes] : setup.files) {
+      if (std::find(setup.read_only.begin(), setup.read_only.end(), name) == setup.read_only.end()) {
+        ::chmod(directory.file(name).c_str(), 0666);
+      }
+    }
+  }
 
   int input_pipe[2], output_pipe[2], error_pipe[2];
   make_pipe(input_pipe);
@@ -49,6 +59,8 @@ ProcessResult run_quelvar(const ProcessSetup& setup) {
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
     if (::chdir(directory.path().c_str()) != 0) ::_exit(127);
+    constexpr uid_t kNobody = 65534;
+    if (drop_privileges && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(126);
     ::dup2(input_pipe[0], 0);
     if (setup.standard_output_path) {
       int out = ::open(setup.standard_output_path->c_str(), O_WRONLY);

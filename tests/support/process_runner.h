@@ -15,7 +15,8 @@ struct ProcessSetup {
   std::string standard_input;
   // When set, standard output is this path (for example /dev/full) instead of a capture pipe.
   std::optional<std::string> standard_output_path;
-  // Entries made read-only (mode 0444) before the run.
+  // Entries made read-only (mode 0444) before the run. When the tests run as root, which may write
+  // read-only files, the binary then runs as the unprivileged user "nobody" so that the mode holds.
   std::vector<std::string> read_only;
 };
 
