@@ -10,6 +10,9 @@ mkdir -p "$work"
 fixtures=("$root/examples/ferromagnet" "$root/examples/worked_run" "$root/tests/e2e/golden/check_block")
 [ -d "$root/bench/full_capacity" ] && fixtures+=("$root/bench/full_capacity")
 
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+
 builds=()
 for compiler in g++ clang++; do
   command -v "$compiler" >/dev/null || { echo "skipping $compiler: not installed"; continue; }
@@ -17,7 +20,7 @@ for compiler in g++ clang++; do
     name="${compiler%++}-$level"
     [ "$compiler" = "g++" ] && name="gcc-$level"
     dir="$work/$name"
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_COMPILER="$compiler" \
+    cmake -S "$root" -B "$dir" "${generator[@]}" -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_COMPILER="$compiler" \
       -DCMAKE_CXX_FLAGS="-$level" -DQUELVAR_TESTS=OFF -DQUELVAR_BENCH=OFF >/dev/null
     cmake --build "$dir" --target quelvar -j 2 >/dev/null
     builds+=("$name")
@@ -44,6 +47,15 @@ for fixture in "${fixtures[@]}"; do
       status=1
     fi
   done
+done
+# The golden runs must also be the expected bytes, not merely the same everywhere.
+golden="$root/tests/e2e/golden/worked_run"
+for name in "${builds[@]}"; do
+  run="$work/runs/$name/worked_run"
+  if ! cmp -s "$run/stdout" "$golden/expected_output" || ! cmp -s "$run/Quelvar.dat" "$golden/expected_Quelvar.dat"; then
+    echo "WRONG: worked_run under $name differs from the golden files"
+    status=1
+  fi
 done
 [ $status -eq 0 ] && echo "matrix identical: ${#builds[@]} builds x ${#fixtures[@]} fixtures" || echo "matrix differs"
 exit $status
