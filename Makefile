@@ -15,9 +15,10 @@ $(BUILD_DIR)/CMakeCache.txt:
 build: $(BUILD_DIR)/CMakeCache.txt
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
 
-demo: build
+demo: $(BUILD_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(BUILD_DIR) --target quelvar -j $(JOBS)
 	@rm -rf $(BUILD_DIR)/demo && mkdir -p $(BUILD_DIR)/demo
-	@cp examples/ferromagnet/* $(BUILD_DIR)/demo/
+	@cp examples/ferromagnet/Quelvar.inp examples/ferromagnet/*.dat $(BUILD_DIR)/demo/
 	@echo "== quelvar run in $(BUILD_DIR)/demo (console log) =="
 	@cd $(BUILD_DIR)/demo && ../quelvar; status=$$?; \
 	  echo "== exit status $$status =="; \
