@@ -42,9 +42,11 @@ bench: build
 	python3 bench/full_run.py $(BUILD_DIR)
 	@for b in $(BUILD_DIR)/*_bench; do [ -x "$$b" ] && "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true; done
 
-# Line and branch coverage of the tests, with gcov data summarised by gcovr when present, else gcov.
+# Line and branch coverage of the tests, summarised from gcov's data by tools/coverage_summary.py.
+# The counters are cleared first, so that the figures are those of this run's tests alone.
 coverage:
 	$(CMAKE) -S . -B build-coverage -DCMAKE_BUILD_TYPE=Debug -DQUELVAR_COVERAGE=ON -DQUELVAR_BENCH=OFF
 	$(CMAKE) --build build-coverage -j $(JOBS)
+	find build-coverage -name '*.gcda' -delete
 	cd build-coverage && $(CTEST) -j $(JOBS) -LE exhaustive >/dev/null || true
 	python3 tools/coverage_summary.py build-coverage src/recordio src/runtime src/driver src/numeric src/output

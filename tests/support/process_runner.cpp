@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 
 #include "support/capture.h"
@@ -35,7 +37,12 @@ ProcessResult run_quelvar(const ProcessSetup& setup) {
   }
   for (const std::string& name : setup.read_only) ::chmod(directory.file(name).c_str(), 0444);
   const bool drop_privileges = !setup.read_only.empty() && ::geteuid() == 0;
+  // In a coverage build the unprivileged binary may not update the build's profile data; its
+  // complaints would land on the standard error under test. It writes it here instead, unused.
+  std::optional<TemporaryDirectory> profile_data;
   if (drop_privileges) {
+    profile_data.emplace();
+    ::chmod(profile_data->path().c_str(), 0777);
     ::chmod(directory.path().c_str(), 0777);
     for (const auto& [name, bytes] : setup.files) {
       if (std::find(setup.read_only.begin(), setup.read_only.end(), name) == setup.read_only.end()) {
@@ -60,7 +67,10 @@ ProcessResult run_quelvar(const ProcessSetup& setup) {
   if (child == 0) {
     if (::chdir(directory.path().c_str()) != 0) ::_exit(127);
     constexpr uid_t kNobody = 65534;
-    if (drop_privileges && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(126);
+    if (drop_privileges) {
+      ::setenv("GCOV_PREFIX", profile_data->path().c_str(), 1);
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(126);
+    }
     ::dup2(input_pipe[0], 0);
     if (setup.standard_output_path) {
       int out = ::open(setup.standard_output_path->c_str(), O_WRONLY);
