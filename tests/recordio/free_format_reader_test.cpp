@@ -199,6 +199,8 @@ TEST(FreeFormatReader, RepeatCounts) {
   check_list_cases({
       {"a count of 1 leaves no repeat pending, so the blank after it is skipped", "1* 5\n", 1, 0, "5", "EOF"},
       {"the comma after 1* merges with the blank before it", "7 1*,5\n", 2, 0, "7 5", "EOF"},
+      {"but with a repeat pending the comma after the count ends its value: two nulls, not 5 twice",
+       "1 2*,5\n", 4, 0, "1 null null 5", "EOF"},
       {"a count followed by a separator gives null values", "3*,7\n", 4, 0, "null null null 7", "EOF"},
       {"a count followed by a blank gives null values", "2* 7\n", 3, 0, "null null 7", "EOF"},
       {"a repeated value, then the next value", "3*7 8\n", 4, 0, "7 7 7 8", "EOF"},
@@ -207,6 +209,8 @@ TEST(FreeFormatReader, RepeatCounts) {
       {"a count ended by the record end: the value ends there but the record end is not marked as "
        "taken (the value text is empty), so the statement discards the record after it too",
        "3*\n4 5 6\n-5\n", 3, 0, "null null null", "-5 EOF"},
+      {"the same count in the last record: no record is left to discard, and the statement succeeds",
+       "3*\n", 3, 0, "null null null", "EOF"},
       {"largest count", "2147483647*2\n", 2, 0, "2 2", "EOF"},
       {"a sign is allowed", "+2*5 6\n", 3, 0, "5 5 6", "EOF"},
       {"base 2", "2#11*4 9\n", 4, 0, "4 4 4 9", "EOF"},
@@ -247,6 +251,12 @@ TEST(FreeFormatReader, QuotedAndParenthesisedValues) {
        "'ab'\rjunk\n5\n", 1, 6504, "null", "5 EOF"},
       {"a quoted value runs across records; the byte after the terminator is discarded",
        "'a\nXb' 5\n", 1, 6504, "null", "5 EOF"},
+      {"an empty record inside the quotes: the byte discarded after the terminator is the empty "
+       "record's own terminator, and the quote after it closes the value",
+       "'a\n\n' 5\n", 1, 6504, "null", "5 EOF"},
+      {"the same with CR LF records: the empty record's CR LF goes whole, so LF and CR LF records "
+       "read alike",
+       "'a\r\n\r\n' 5\n", 1, 6504, "null", "5 EOF"},
       {"a quoted value that never closes meets the end of the file", "'abc\n", 1, -1, "null", "EOF"},
       {"a closing quote at the end of a file without LF", "'ab'", 1, 6504, "null", "EOF"},
       {"a parenthesised value fails", "(1,2) 5\n", 1, 6504, "null", "5 EOF"},
@@ -466,6 +476,43 @@ TEST(FreeFormatReader, FailedReadInTheMiddleOfARecordResumesWithTheUnreadBytes) 
   EXPECT_EQ(outcomes, (std::vector<ReadOutcome>{6500, 0}));
   EXPECT_EQ(first, 2.0f);
   EXPECT_EQ(second, 3.0f);
+}
+
+// A read that fails wherever the statement needs more bytes ends it with 6500; none of these may
+// pass for a record end or the end of the file, which would cut a curve short without a word.
+// Each file's first 1024 bytes are read by the first fetch; the second fetch fails.
+TEST(FreeFormatReader, ReadFailingAtEveryKindOfFetchIsF6500) {
+  const std::string blanks(1021, ' ');
+  struct Case {
+    const char* why;
+    std::string bytes;
+    int targets;
+    const char* values;
+  };
+  const Case cases[] = {
+      {"while the rest of the record is discarded", "1 " + std::string(1100, 'x') + "\n2\n", 1, "1"},
+      {"inside a value", std::string(1022, ' ') + "12345\n", 1, "null"},
+      {"between a CR and its LF", "5" + std::string(1022, ' ') + "\r\n6\n", 2, "5 null"},
+      {"inside a quoted value", blanks + "'ab" + "c' 5\n", 1, "null"},
+      {"after a record end inside a quoted value", std::string(1019, ' ') + "'abc\n" + "d' 5\n", 1, "null"},
+      {"after a closing quote", blanks + "'a'" + " 5\n", 1, "null"},
+  };
+  for (const Case& c : cases) {
+    std::vector<float> values(static_cast<size_t>(c.targets), kBefore);
+    std::vector<float*> targets;
+    for (float& value : values) targets.push_back(&value);
+    ReadOutcome outcome = 0;
+    const auto run = run_reporting(c.bytes, [&] {
+      reads_until_failure = 2;
+      platform_calls().read = &failing_read;
+      outcome = read_free_format(kCurveUnit, targets, true, true);
+    });
+    EXPECT_FALSE(run.ended) << c.why;
+    EXPECT_EQ(outcome, 6500) << c.why;
+    std::string shown;
+    for (float value : values) shown += (shown.empty() ? "" : " ") + (value == kBefore ? "null"s : show(value));
+    EXPECT_EQ(shown, c.values) << c.why;
+  }
 }
 
 TEST(FreeFormatReader, UnhandledFailedReadIsReportedAsF6500) {

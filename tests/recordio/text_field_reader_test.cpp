@@ -1,5 +1,7 @@
 #include "recordio/text_field_reader.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -134,19 +136,42 @@ TEST(TextFieldReader, ReadAfterEndOfFileIsReportedAsF6405) {
   EXPECT_EQ(run.error, report(6405));
 }
 
-ssize_t failing_read(int, void*, size_t) {
-  errno = EIO;
-  return -1;
+// The read numbered `failing_read_number` fails with EIO.
+int reads_seen = 0;
+int failing_read_number = 0;
+ssize_t failing_read(int fd, void* buffer, size_t count) {
+  if (++reads_seen == failing_read_number) {
+    errno = EIO;
+    return -1;
+  }
+  return ::read(fd, buffer, count);
 }
 
+// A failed read is reported wherever the statement meets it; the rest of a name record longer
+// than the buffer is read by a second fetch, and its failure must not pass for the record's end.
 TEST(TextFieldReader, FailedReadIsReportedAsF6500) {
-  char field[kTextFieldWidth];
-  const auto run = run_on_file("data1.dat\n", [&] {
-    platform_calls().read = &failing_read;
-    read_text_field(kCurveUnit, field);
-  });
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.error, report(6500));
+  struct Case {
+    const char* why;
+    std::string bytes;
+    int failing_read;
+  };
+  const Case cases[] = {
+      {"the field's first byte", "data1.dat\n", 1},
+      {"the rest of a record longer than the buffer", "data1.dat " + std::string(1100, 'x') + "\nNEXT\n", 2},
+  };
+  for (const Case& c : cases) {
+    char field[kTextFieldWidth];
+    std::memset(field, '#', kTextFieldWidth);
+    const auto run = run_on_file(c.bytes, [&] {
+      reads_seen = 0;
+      failing_read_number = c.failing_read;
+      platform_calls().read = &failing_read;
+      read_text_field(kCurveUnit, field);
+    });
+    EXPECT_EQ(run.status, 1) << c.why;
+    EXPECT_EQ(run.error, report(6500)) << c.why;
+    EXPECT_EQ(std::string(field, kTextFieldWidth), std::string(kTextFieldWidth, '#')) << c.why;
+  }
 }
 
 }  // namespace

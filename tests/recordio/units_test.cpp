@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "recordio/console_unit.h"
+#include "recordio/free_format_reader.h"
+#include "recordio/text_field_reader.h"
 #include "runtime/platform.h"
 #include "runtime/termination.h"
 #include "support/capture.h"
@@ -334,6 +336,11 @@ TEST_F(Units, OpenFailuresByPlatformError) {
       {ENOENT, 6416}, {ENOTDIR, 6416}, {EACCES, 6414}, {EPERM, 6414},       {EROFS, 6414},
       {EISDIR, 6414}, {EEXIST, 6415},  {EINVAL, 6412}, {ENAMETOOLONG, 6412}, {EMFILE, 6417},
       {ENFILE, 6417}, {ENOSPC, 6422},  {EDQUOT, 6422}, {ELOOP, 6410},        {EIO, 6410},
+      // A file being executed, a busy device, a mandatory lock: access denied.
+      {ETXTBSY, 6414}, {EBUSY, 6414}, {EWOULDBLOCK, 6414},
+      // A name the file system cannot encode, a device file without its device.
+      {EILSEQ, 6412}, {ENXIO, 6412}, {ENODEV, 6412},
+      {ENOMEM, 6700},
   };
   for (const Case& c : cases) {
     auto run = run_program_part([&] {
@@ -456,6 +463,38 @@ TEST_F(Units, EndOfInputBeforeANonBlankAnswerIsF6501) {
   }
 }
 
+// An answer or argument is cut to its first 259 characters before its blanks are trimmed, so
+// what lies beyond the cut never becomes part of the name.
+TEST_F(Units, BlankNameIsCutTo259CharactersBeforeItIsTrimmed) {
+  struct Case {
+    const char* why;
+    std::string argument;  // empty: no argument, the prompt is answered
+    std::string answer;
+    std::string name;
+  };
+  const Case cases[] = {
+      {"answer: the cut falls inside the name", "", std::string(256, ' ') + "abcdef\n", "abc"},
+      {"answer: the blanks after the name go", "", std::string(250, ' ') + "x.txt" + std::string(20, ' ') + "\r\n",
+       "x.txt"},
+      {"answer of 258 characters before CR LF", "", std::string(253, ' ') + "y.txt\r\n", "y.txt"},
+      {"argument: the cut falls inside the name", std::string(257, ' ') + "zzz.txt", "", "zz"},
+  };
+  for (const Case& c : cases) {
+    std::string name;
+    std::vector<std::string> arguments;
+    if (!c.argument.empty()) arguments.push_back(c.argument);
+    auto run = run_program_part(
+        [&] {
+          open_unit(kCurveUnit, kBlankName);
+          name = connected_unit(kCurveUnit)->name_text();
+        },
+        c.answer, arguments);
+    EXPECT_EQ(run.status, 0) << c.why << run.error;
+    EXPECT_EQ(name, c.name) << c.why;
+    EXPECT_TRUE(file_exists(path(c.name))) << c.why;
+  }
+}
+
 TEST_F(Units, PromptShowsTheUnitNumber) {
   const std::pair<int, const char*> cases[] = {{12, "12"}, {0, "0"}, {-7, "-7"}, {32767, "32767"}};
   for (const auto& [unit, shown] : cases) {
@@ -562,6 +601,79 @@ TEST_F(Units, DeviceUnitsReadAndWriteTheirStreams) {
   EXPECT_EQ(run.error, "to standard error\r\n");
 }
 
+// A curve file named con is read from standard input: one line per fetch (a line longer than the
+// buffer in several), and the end of the input is the end of the file.
+TEST_F(Units, ConsoleUnitHandsOutStandardInputLineByLineUntilItsEnd) {
+  const std::string long_line = std::string(1100, ' ') + "7\n";
+  std::vector<std::string> fetched;
+  bool end_reached = false;
+  auto run = run_program_part(
+      [&] {
+        open_unit(kCurveUnit, "con");
+        UnitConnection& console = *connected_unit(kCurveUnit);
+        while (fetch_input(console) == FetchStatus::bytes_available) {
+          fetched.emplace_back(reinterpret_cast<const char*>(console.record_buffer), console.filled);
+          console.position = console.filled;
+        }
+        end_reached = console.end_reached;
+      },
+      "header\r\n" + long_line + "\nlast");
+  EXPECT_EQ(run.status, 0) << run.error;
+  EXPECT_EQ(fetched, (std::vector<std::string>{"header\r\n", long_line.substr(0, kRecordBufferSize),
+                                                long_line.substr(kRecordBufferSize), "\n", "last"}));
+  EXPECT_TRUE(end_reached);
+}
+
+TEST_F(Units, ConsoleUnitReadFailureIsAFailedReadNotAnEndOfFile) {
+  FetchStatus status = FetchStatus::bytes_available;
+  bool end_reached = true;
+  auto run = run_program_part(
+      [&] {
+        open_unit(kCurveUnit, "con");
+        platform_calls().read = [](int, void*, size_t) -> ssize_t {
+          errno = EIO;
+          return -1;
+        };
+        status = fetch_input(*connected_unit(kCurveUnit));
+        end_reached = connected_unit(kCurveUnit)->end_reached;
+        reset_platform();
+      },
+      "1 2 3\n");
+  EXPECT_EQ(status, FetchStatus::read_failed);
+  EXPECT_FALSE(end_reached);
+}
+
+// The program's statements on a curve named con: the header record, then data records until the
+// input ends, the last one without a line feed.
+TEST_F(Units, CurveNamedConIsReadFromStandardInputToItsEnd) {
+  std::vector<ReadOutcome> outcomes;
+  std::vector<float> temperatures, moments;
+  std::string header;
+  auto run = run_program_part(
+      [&] {
+        open_unit(kCurveUnit, "con");
+        char field[kTextFieldWidth];
+        read_text_field(kCurveUnit, field);
+        header.assign(field, kTextFieldWidth);
+        float dummy = 0, temperature = 0, moment = 0;
+        float* const targets[] = {&dummy, &dummy, &temperature, &dummy, &dummy, &dummy, &moment};
+        for (;;) {
+          outcomes.push_back(read_free_format(kCurveUnit, targets, true, true));
+          if (outcomes.back() != 0 || outcomes.size() > 5) break;
+          temperatures.push_back(temperature);
+          moments.push_back(moment);
+        }
+        close_unit(kCurveUnit);
+      },
+      "T(K) M(emu)\r\n1 2 300 4 5 6 10\r\n1 2 301 4 5 6 9");
+  EXPECT_EQ(run.status, 0) << run.error;
+  EXPECT_EQ(header, "T(K) M(emu)" + std::string(19, ' '));
+  EXPECT_EQ(outcomes, (std::vector<ReadOutcome>{0, 0, -1}));
+  EXPECT_EQ(temperatures, (std::vector<float>{300, 301}));
+  EXPECT_EQ(moments, (std::vector<float>{10, 9}));
+  EXPECT_EQ(run.output, "");
+}
+
 TEST_F(Units, DeviceIsNeverCut) {
   auto run = run_program_part([&] {
     write_fully(standard_streams().error, "kept\r\n", 6);
@@ -604,6 +716,8 @@ TEST_F(Units, WriteFailuresOnADiskFileStopTheRun) {
       {Stage::full_buffer, EDQUOT, 6422}, {Stage::full_buffer, EACCES, 6421}, {Stage::full_buffer, EAGAIN, 6421},
       {Stage::full_buffer, EIO, 6420},   {Stage::full_buffer, EFBIG, 6420}, {Stage::close, ENOSPC, 6422},
       {Stage::close, EPERM, 6421},       {Stage::close, EIO, 6420},
+      // The other refusals of the platform: a read-only file system, a file being executed.
+      {Stage::full_buffer, EROFS, 6421}, {Stage::cut, ETXTBSY, 6421},
   };
   for (const Case& c : cases) {
     write_file(path("Quelvar.dat"), "old");

@@ -292,6 +292,26 @@ TEST(ValueConversion, OnlyTwentyFourDigitsCount) {
   expect_errors(errors, std::size(errors));
 }
 
+// Twenty to twenty-four significant digits are gathered as leading * 10^n + trailing, the first
+// 19 digits and the rest, into two 64-bit words. Where the low word wraps as trailing is added,
+// the carry must reach the high word; without it the value would be short by 2^64. Multiples of
+// 2^64 are such texts: before trailing is added their low word is 2^64 - trailing.
+TEST(ValueConversion, SignificandCarriesIntoTheHighWord) {
+  const ValueCase values[] = {
+      {"18446744073709551616", 0x1p64f},  // 2^64 = 1844674407370955161 * 10 + 6
+      {"1844674407370955161.6E1", 0x1p64f},
+      {"-18446744073709551616", -0x1p64f},
+      {"100018246367653188861952", 5422.0f * 0x1p64f},    // 24 digits, trailing 61952
+      {"9.99997996235794793103360E23", 54210.0f * 0x1p64f},  // 24 digits, trailing 3360
+  };
+  expect_values(values, std::size(values));
+  // Scaled by a power of ten the significand is the same: the reference decides the rounding.
+  for (const char* text : {"999997996235794793103360E-30", "18446744073709551616E-25", "1.8446744073709551616"}) {
+    const Converted got = convert(text);
+    EXPECT_EQ(reference::check_result(reference::read_decimal(text), got.outcome, got.value), "") << text;
+  }
+}
+
 TEST(ValueConversion, ExponentLimits) {
   // 10^-251 written with 250 zeros after the point: with an exponent of 5205, counted as 5201,
   // the scale is 4950 and the value far beyond the double range; with -5205 it is zero.
