@@ -22,14 +22,15 @@ log_path = os.path.join(tempfile.gettempdir(), "quelvar-full-console.log")
 
 
 def timed(argv, stdout_path):
+    """Wall time of one run and its peak resident set, measured by GNU time (a small process, so
+    the figure is the program's own, not that of a copy of this script)."""
     with open(stdout_path, "wb") as out:
         start = time.perf_counter()
-        child = subprocess.Popen(argv, cwd=work, stdout=out, stderr=subprocess.DEVNULL)
-        _, status, usage = os.wait4(child.pid, 0)
+        done = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, cwd=work, stdout=out, stderr=subprocess.PIPE)
         elapsed = time.perf_counter() - start
-    if os.waitstatus_to_exitcode(status) != 0:
+    if done.returncode != 0:
         sys.exit("%s failed" % argv[0])
-    return elapsed, usage.ru_maxrss
+    return elapsed, int(done.stderr.decode().strip().splitlines()[-1])
 
 
 quelvar = os.path.join(build, "quelvar")
