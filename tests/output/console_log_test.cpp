@@ -144,7 +144,7 @@ TEST(ConsoleLog, WorkedRunByteForByte) {
       "     300.500000       -2.000000",
       "     301.500000       -4.000000",
       "     302.500000       -6.000000",
-      "Comprobamos Interpolaci\xF3" "n a      305.000000 K",
+      "Comprobamos Interpolaci\xF3n a      305.000000 K",  // \xF3 then n: n is not a hex digit
       "T lista, B, DMDT inter",
       "     300.500000 i=           1 j =           1",
       "  300.5000   300.0000    10.0000   301.0000     9.0000   302.0000     7.0000",

@@ -497,7 +497,8 @@ TEST_F(Units, BlankNameIsCutTo259CharactersBeforeItIsTrimmed) {
 
 TEST_F(Units, PromptShowsTheUnitNumber) {
   const std::pair<int, const char*> cases[] = {{12, "12"}, {0, "0"}, {-7, "-7"}, {32767, "32767"}};
-  for (const auto& [unit, shown] : cases) {
+  for (const auto& [number, shown] : cases) {
+    const int unit = number;  // a structured binding cannot be captured by a lambda before C++20 in every compiler
     auto run = run_program_part([&] { open_unit(unit, ""); }, "x\n");
     EXPECT_EQ(run.output, std::string("File name missing or blank - please enter file name\r\nUNIT ") + shown + "? ");
   }
