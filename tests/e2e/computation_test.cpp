@@ -7,6 +7,7 @@
 
 #include "runtime/termination.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/process_runner.h"
 
 namespace quelvar {
@@ -20,14 +21,8 @@ using testing::source_path;
 
 std::string golden(const std::string& name) { return read_file(source_path("tests/e2e/golden/" + name)); }
 
-std::string report(const std::string& letter_number, const std::string& label, int number) {
-  return "\r\nrun-time error " + letter_number + label + "\r\n- " + std::string(io_condition_description(number)) +
-         "\r\n";
-}
-
-std::string math_report(const std::string& number, const std::string& text) {
-  return "\r\nrun-time error M" + number + ": MATH\r\n- floating-point error: " + text + "\r\n";
-}
+using testing::io_report;
+using testing::math_report;
 
 // One point per record: seven columns, temperature third and moment seventh.
 std::string curve_file(const std::vector<std::pair<std::string, std::string>>& points) {
@@ -71,36 +66,36 @@ TEST(RunStops, EveryFailurePathReportsAndWritesNoTable) {
   const std::string two_points = curve_file({{"300", "10"}, {"301", "9"}});
   const StopCase cases[] = {
       {"control file holding only the divisor", {{"Quelvar.inp", "2.0\r\n"}},
-       report("F6501", ": READ(Quelvar.inp)", 6501), false},
+       io_report(6501, "READ", "Quelvar.inp"), false},
       {"grid record ends early: the third value is taken from the next record, which does not exist",
-       {{"Quelvar.inp", "2.0\r\n300 1\r\n"}}, report("F6501", ": READ(Quelvar.inp)", 6501), false},
+       {{"Quelvar.inp", "2.0\r\n300 1\r\n"}}, io_report(6501, "READ", "Quelvar.inp"), false},
       {"malformed divisor", {{"Quelvar.inp", "abc\r\n300 1 302\r\n"}},
-       report("F6103", ": READ(Quelvar.inp)", 6103), false},
+       io_report(6103, "READ", "Quelvar.inp"), false},
       {"malformed field record", {{"Quelvar.inp", "1\r\n300 1 302\r\n1.0x 1\r\na.txt\r\n"}},
-       report("F6103", ": READ(Quelvar.inp)", 6103), false},
+       io_report(6103, "READ", "Quelvar.inp"), false},
       {"field record with no name record after it", {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1\r\n"}},
-       report("F6501", ": READ(Quelvar.inp)", 6501), false},
+       io_report(6501, "READ", "Quelvar.inp"), false},
       {"curve directory that does not exist", {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1\r\nnodir/a.txt\r\n"}},
-       report("F6416", ": OPEN(nodir/a.txt)", 6416), false},
+       io_report(6416, "OPEN", "nodir/a.txt"), false},
       {"curve file that is the control file itself", {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1\r\nQuelvar.inp\r\n"}},
-       report("F6413", ": OPEN(Quelvar.inp)", 6413), false},
+       io_report(6413, "OPEN", "Quelvar.inp"), false},
       {"equal consecutive temperatures stop the difference table",
        {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1\r\na.txt\r\n"}, {"a.txt", curve_file({{"300", "10"}, {"300", "9"}})}},
-       math_report("6103", "divide by zero"), false},
+       math_report(6103, "divide by zero"), false},
       {"equal temperatures and equal moments are invalid",
        {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1\r\na.txt\r\n"}, {"a.txt", curve_file({{"300", "10"}, {"300", "10"}})}},
-       math_report("6101", "invalid"), false},
+       math_report(6101, "invalid"), false},
       {"zero divisor with a nonzero first stretch",
        {{"Quelvar.inp", "0\r\n300.5 1 300.5\r\n1 1\r\na.txt\r\n"}, {"a.txt", two_points}},
-       math_report("6103", "divide by zero"), false},
+       math_report(6103, "divide by zero"), false},
       {"zero divisor over a zero first stretch (field 0)",
        {{"Quelvar.inp", "0\r\n300.5 1 300.5\r\n0 1\r\na.txt\r\n"}, {"a.txt", two_points}},
-       math_report("6101", "invalid"), false},
+       math_report(6101, "invalid"), false},
       {"scale factor that overflows a moment",
        {{"Quelvar.inp", "1\r\n300 1 302\r\n1 1E30\r\na.txt\r\n"}, {"a.txt", curve_file({{"300", "1E10"}})}},
-       math_report("6104", "overflow"), false},
+       math_report(6104, "overflow"), false},
       {"grid step that overflows before it passes the end",
-       {{"Quelvar.inp", "1\r\n1 3E38 3.4E38\r\n"}}, math_report("6104", "overflow"), false},
+       {{"Quelvar.inp", "1\r\n1 3E38 3.4E38\r\n"}}, math_report(6104, "overflow"), false},
   };
   for (const StopCase& c : cases) {
     ProcessSetup setup;
@@ -117,7 +112,7 @@ TEST(RunStops, MissingCurveFileIsCreatedEmptyAndEndsWithEndOfFileOnIt) {
   setup.files["Quelvar.inp"] = "1\r\n300 1 302\r\n0.5 1\r\nfield_0p5.txt\r\n";
   ProcessResult result = run_quelvar(setup);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.error, report("F6501", ": READ(field_0p5.txt)", 6501));
+  EXPECT_EQ(result.error, io_report(6501, "READ", "field_0p5.txt"));
   EXPECT_EQ(result.files["field_0p5.txt"], "");
   EXPECT_EQ(result.files.count("Quelvar.dat"), 0u);
   EXPECT_EQ(result.output, "");
@@ -153,7 +148,7 @@ TEST(RunStops, ReadOnlyResultTableKeepsItsOldContents) {
   setup.read_only = {"Quelvar.dat"};
   ProcessResult result = run_quelvar(setup);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.error, report("F6421", ": WRITE(Quelvar.dat)", 6421));
+  EXPECT_EQ(result.error, io_report(6421, "WRITE", "Quelvar.dat"));
   EXPECT_EQ(result.files["Quelvar.dat"], "old table\r\n");
 }
 

@@ -14,12 +14,14 @@
 #include "runtime/platform.h"
 #include "runtime/termination.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/process_runner.h"
 
 namespace quelvar {
 namespace {
 
 using testing::capture_run;
+using testing::io_report;
 using testing::read_file;
 using testing::source_path;
 
@@ -135,10 +137,6 @@ RunOutcome worked_run_with(Call kind, int fail_at, int error) {
   return outcome;
 }
 
-std::string report(const std::string& number_and_label, int number) {
-  return "\r\nrun-time error F" + number_and_label + ")\r\n- " + std::string(io_condition_description(number)) +
-         "\r\n";
-}
 
 // What the run must end with when the failing call was `kind` on `file` with `error`: its report,
 // or "" when the failure is ignored and the run completes with the whole table.
@@ -149,15 +147,15 @@ std::string expected_report(Call kind, const std::string& file, int error) {
     // text itself came up short; the first record of the run has no control bytes before it.
     return "console";
   }
-  if (kind == Call::read) return inputs ? report("6500: READ(" + file, 6500) : "unexpected";
+  if (kind == Call::read) return inputs ? io_report(6500, "READ", file) : "unexpected";
   if (kind == Call::close && inputs) return "";  // nothing was written to them: nothing to lose
   if (file != "Quelvar.dat") return "unexpected";
   // The cut comes with the first write statement; the table is smaller than one buffer, so its
   // bytes go out when the unit is closed, and a failure there belongs to the close.
-  const std::string label = kind == Call::cut ? "WRITE(" : "CLOSE(";
-  if (error == ENOSPC) return report("6422: " + label + file, 6422);
-  if (error == EACCES) return report("6421: " + label + file, 6421);
-  return report("6420: " + label + file, 6420);
+  const char* label = kind == Call::cut ? "WRITE" : "CLOSE";
+  if (error == ENOSPC) return io_report(6422, label, file);
+  if (error == EACCES) return io_report(6421, label, file);
+  return io_report(6420, label, file);
 }
 
 TEST(FaultInjection, EveryCallOfEveryKindFailingInTurn) {
@@ -185,11 +183,7 @@ TEST(FaultInjection, EveryCallOfEveryKindFailingInTurn) {
           const bool stops = error == ENOSPC || error == EACCES;
           if (faulty.run.status == 1) {
             EXPECT_TRUE(stops) << where;
-            EXPECT_EQ(faulty.run.error, std::string("\r\nrun-time error F") + (error == ENOSPC ? "6422" : "6421") +
-                                            ": WRITE(CON)\r\n- " +
-                                            std::string(io_condition_description(error == ENOSPC ? 6422 : 6421)) +
-                                            "\r\n")
-                << where;
+            EXPECT_EQ(faulty.run.error, io_report(error == ENOSPC ? 6422 : 6421, "WRITE", "CON")) << where;
             continue;
           }
         } else if (!expected.empty()) {

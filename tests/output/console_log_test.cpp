@@ -4,9 +4,11 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "runtime/termination.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -14,11 +16,7 @@ namespace {
 using testing::capture_run;
 
 // Expected texts are written with ␣ for each blank that matters.
-std::string blanks(std::string text) {
-  const std::string mark = "\u2423";
-  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) text.replace(at, mark.size(), " ");
-  return text;
-}
+std::string blanks(std::string text) { return testing::with_blanks(std::move(text)); }
 
 // What the console shows for one log line written as the first output of a run.
 std::string shown(const std::function<void()>& line) {

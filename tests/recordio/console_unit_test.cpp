@@ -17,6 +17,7 @@
 #include "runtime/platform.h"
 #include "runtime/termination.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 #include "support/process_runner.h"
 
 namespace quelvar {
@@ -24,10 +25,7 @@ namespace {
 
 using testing::capture_run;
 
-std::string report_text(int number, std::string_view unit) {
-  return "\r\nrun-time error F" + std::to_string(number) + ": WRITE(" + std::string(unit) + ")\r\n- " +
-         std::string(io_condition_description(number)) + "\r\n";
-}
+std::string report_text(int number, std::string_view unit) { return testing::io_report(number, "WRITE", unit); }
 
 void console_record(std::string_view text) {
   console_unit().begin_statement();

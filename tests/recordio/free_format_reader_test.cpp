@@ -12,6 +12,7 @@
 #include "recordio/value_conversion.h"
 #include "runtime/platform.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -343,10 +344,7 @@ testing::CapturedRun run_reporting(const std::string& bytes, const std::function
   });
 }
 
-std::string report(int number) {
-  return "\r\nrun-time error F" + std::to_string(number) + ": READ(field_0p5.txt)\r\n- " +
-         std::string(io_condition_description(number)) + "\r\n";
-}
+std::string report(int number) { return testing::io_report(number, "READ", kCurveFile); }
 
 TEST(FreeFormatReader, UnhandledErrorIsReportedWithTheUnitName) {
   float value = kBefore;

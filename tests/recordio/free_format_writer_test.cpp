@@ -6,8 +6,10 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -15,11 +17,7 @@ namespace {
 using testing::capture_run;
 
 // Expected texts are written with ␣ for each blank that matters.
-std::string blanks(std::string text) {
-  const std::string mark = "\u2423";
-  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) text.replace(at, mark.size(), " ");
-  return text;
-}
+std::string blanks(std::string text) { return testing::with_blanks(std::move(text)); }
 
 std::string integer_string(std::int32_t value) {
   char text[kMaxIntegerText];

@@ -6,11 +6,13 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "recordio/free_format_writer.h"
 #include "recordio/units.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -20,11 +22,7 @@ using testing::read_file;
 using testing::TemporaryDirectory;
 
 // Expected texts are written with ␣ for each blank that matters.
-std::string blanks(std::string text) {
-  const std::string mark = "\u2423";
-  for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at)) text.replace(at, mark.size(), " ");
-  return text;
-}
+std::string blanks(std::string text) { return testing::with_blanks(std::move(text)); }
 
 std::string field_of(float value, int width, int decimals) {
   std::string field(static_cast<size_t>(width), '?');

@@ -13,6 +13,7 @@
 #include "recordio/units.h"
 #include "runtime/platform.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -27,10 +28,7 @@ const char* const kCurveFile = "field_0p5.txt";
 
 std::string padded(const std::string& text) { return text + std::string(kTextFieldWidth - text.size(), ' '); }
 
-std::string report(int number) {
-  return "\r\nrun-time error F" + std::to_string(number) + ": READ(field_0p5.txt)\r\n- " +
-         std::string(io_condition_description(number)) + "\r\n";
-}
+std::string report(int number) { return testing::io_report(number, "READ", kCurveFile); }
 
 testing::CapturedRun run_on_file(const std::string& bytes, const std::function<void()>& body) {
   TemporaryDirectory directory;

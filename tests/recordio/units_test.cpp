@@ -18,6 +18,7 @@
 #include "runtime/platform.h"
 #include "runtime/termination.h"
 #include "support/capture.h"
+#include "support/expected_text.h"
 
 namespace quelvar {
 namespace {
@@ -32,8 +33,7 @@ constexpr std::string_view kPrompt = "File name missing or blank - please enter 
 const std::string kBlankName(30, ' ');
 
 std::string report_text(int number, std::string_view label, std::string_view name) {
-  return "\r\nrun-time error F" + std::to_string(number) + ": " + std::string(label) + "(" + std::string(name) +
-         ")\r\n- " + std::string(io_condition_description(number)) + "\r\n";
+  return testing::io_report(number, label, name);
 }
 
 void write_record(int unit, std::string_view text) {
