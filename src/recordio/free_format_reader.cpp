@@ -36,7 +36,9 @@ constexpr std::array<bool, 256> ordinary_characters() {
 }
 constexpr std::array<bool, 256> kOrdinary = ordinary_characters();
 
-enum class Separator { blank, comma, slash };
+// `other`: the character after a closing quote that is none of the separators; it ends the
+// value without being a blank, so a comma after it does not merge with it.
+enum class Separator { blank, comma, slash, other };
 enum class Mode { plain, parenthesised, quoted };
 
 // What the input offers next.
@@ -319,11 +321,13 @@ int Statement::collect_quoted(unsigned char quote) {
       append(quote);
       continue;
     }
+    // The following character is the separator; a record end there counts as a blank and stays.
     last_separator_ = Separator::blank;
     if (next == kLineFeed || next == kCarriageReturn) return 0;
     consume();
     if (next == ',') last_separator_ = Separator::comma;
     if (next == '/') last_separator_ = Separator::slash;
+    if (next != ' ' && next != '\t' && next != ',' && next != '/') last_separator_ = Separator::other;
     return 0;
   }
 }

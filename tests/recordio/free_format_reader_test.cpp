@@ -246,6 +246,9 @@ TEST(FreeFormatReader, QuotedAndParenthesisedValues) {
       {"double quotes", "\"ab\"/5\n", 1, 6504, "null", "5 EOF"},
       {"the other quote character is ordinary inside", "\"a'b\" 5\n", 1, 6504, "null", "5 EOF"},
       {"empty quotes are a null value", "'' 5\n", 2, 0, "null 5", "EOF"},
+      // The x after the quotes is the separator but not a blank, so the comma after it does not
+      // merge with it: it ends a second, null value.
+      {"a character after empty quotes separates without being a blank", "''x,5\n", 2, 0, "null null", "EOF"},
       {"a quote that is not first is an ordinary character", "5' 6\n", 1, 6103, "null", "6 EOF"},
       {"an LF after the closing quote stays for the next read", "'ab'\n5\n", 1, 6504, "null", "5 EOF"},
       {"a CR after the closing quote stays too: its terminator is never read as data",
