@@ -189,8 +189,8 @@ bool round_digits(DecimalDigits& decimal, int n) {
     ++decimal.digits[i];
     return false;
   }
-  // Every kept digit was 9: "1" and n zeros, one place higher. n < count <= 18 keeps n + 1
-  // within the array.
+  // Every kept digit was 9: "1" and n zeros, one place higher. n < count <= 17 keeps the n + 1
+  // digits within the 17.
   decimal.digits[0] = '1';
   decimal.digits[n] = '0';
   decimal.count = n + 1;

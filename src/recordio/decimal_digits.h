@@ -13,7 +13,7 @@ inline constexpr int kMaxDecimalDigits = 17;
 struct DecimalDigits {
   bool negative = false;
   char digits[kMaxDecimalDigits + 1] = {};  // '0'..'9', no trailing zeros; "0" for zero
-  int count = 0;                            // 1 to 17 (18 only after a carrying round_digits(17))
+  int count = 0;                            // 1 to 17
   std::int32_t point = 0;                   // magnitude = 0.d1d2d3... x 10^point
 };
 

@@ -16,9 +16,10 @@ namespace quelvar {
 //   when x >= 2^1024 - 2^970 (the largest double plus half its spacing): 1E309 does,
 //   1.7976931348623158E308 does not.
 // - A zero significand gives +0.0 whatever the scale.
-// - Magnitudes below 10^-46 give +0.0 instead of their (tiny) double: they are below 2^-151, so
-//   their double rounds to zero in single precision either way, and single precision is the only
-//   use of the result. Every other result is a normal double (x >= 10^-69 > 2^-1022).
+// - A scale below -69 gives +0.0 instead of the (tiny) double: the magnitude is then below
+//   10^24 x 10^-70 = 10^-46 < 2^-151, so it rounds to zero in single precision either way, and
+//   single precision is the only use of the result. Every other result is a normal double
+//   (x >= 10^-69 > 2^-1022).
 // - Does not allocate; fixed arrays of at most 13 64-bit words; any int scale is accepted.
 //
 // Examples: (3005, -1) -> 300.5; (9007199254740993, 0) -> 9007199254740994 (2^53 + 1 is a tie);

@@ -93,6 +93,12 @@ int open_failure_number(int error) {
   }
 }
 
+// Memory exhaustion is not tied to the statement: it is reported without a label or name.
+[[noreturn]] void report_open_failure(int error, std::string_view name) {
+  const int number = open_failure_number(error);
+  report(number, number == 6700 ? ErrorLabel::NONE : ErrorLabel::OPEN, number == 6700 ? std::string_view() : name);
+}
+
 // A failed write or cut: a full device and a refused write stop the run, and so does any failure
 // on a disk file; on other files (a pipe or a character device opened by name) any other
 // shortfall is ignored, such as their cut (EINVAL on a handle open for writing).
@@ -312,7 +318,7 @@ void open_device(int unit, const DeviceName& device) {
       break;
     case DeviceKind::null_device:
       handle = platform_calls().open("/dev/null", O_RDWR | O_CLOEXEC, 0);
-      if (handle < 0) report(open_failure_number(errno), ErrorLabel::OPEN, name.view());
+      if (handle < 0) report_open_failure(errno, name.view());
       break;
     case DeviceKind::none: break;
   }
@@ -395,7 +401,7 @@ void open_unit(int unit, std::string_view file_text) {
       handle = platform_calls().open(name.text, O_WRONLY | kCommonFlags, 0);
     }
   }
-  if (handle < 0) report(open_failure_number(errno), ErrorLabel::OPEN, name.view());
+  if (handle < 0) report_open_failure(errno, name.view());
 
   struct stat opened_file;
   if (::fstat(handle, &opened_file) != 0 || S_ISDIR(opened_file.st_mode)) {

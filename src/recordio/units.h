@@ -11,9 +11,11 @@
 //   this platform does not provide), F6413 file already on another unit, F6414 access denied or
 //   a directory, F6415 created meanwhile by someone else, F6416 missing directory, F6417 too many
 //   open files, F6418 all 61 slots taken (checked before any file is created), F6422 no space to
-//   create the file, F6501 end of standard input while a blank name is asked for, F6410 any other
-//   cause. Writing and cutting (label WRITE, or CLOSE at a close): F6422 no space, F6421 write
-//   refused (read-only handle, permission, lock); any other shortfall is ignored.
+//   create the file, F6501 end of standard input while a blank name is asked for, F6700 no memory
+//   (without a label), F6410 any other cause. Writing, cutting and closing a written file (label
+//   WRITE, or CLOSE at a close): F6422 no space, F6421 write refused (read-only handle,
+//   permission, lock), F6420 any other failure on a disk file; on a pipe or a device any other
+//   shortfall is ignored.
 // - Device names (CON, ERR, NUL; "USER" is CON) are never created or cut. CON reads standard
 //   input one line per fetch and writes through the console unit; ERR writes standard error and
 //   reads nothing; NUL discards writes and reads nothing. A device record goes out when it ends.

@@ -52,7 +52,7 @@ constexpr NumberedDescription kDescriptions[] = {
     {6502, "repeat count of zero (or a bare *) in a value list"},
     {6503, "a value list has a second * in one value"},
     {6504, "quoted or parenthesised text where a number is expected"},
-    {6700, "out of memory for a unit's record buffer"},
+    {6700, "out of memory: the system could not provide the memory a unit needs"},
 };
 
 char digit_char(int digit) { return static_cast<char>('0' + digit); }

@@ -340,7 +340,6 @@ TEST_F(Units, OpenFailuresByPlatformError) {
       {ETXTBSY, 6414}, {EBUSY, 6414}, {EWOULDBLOCK, 6414},
       // A name the file system cannot encode, a device file without its device.
       {EILSEQ, 6412}, {ENXIO, 6412}, {ENODEV, 6412},
-      {ENOMEM, 6700},
   };
   for (const Case& c : cases) {
     auto run = run_program_part([&] {
@@ -351,6 +350,16 @@ TEST_F(Units, OpenFailuresByPlatformError) {
     EXPECT_EQ(run.status, 1) << c.error;
     EXPECT_EQ(run.error, report_text(c.number, "OPEN", "missing.txt")) << c.error;
   }
+}
+
+TEST_F(Units, NoMemoryAtOpenIsF6700WithoutLabel) {
+  auto run = run_program_part([&] {
+    install_faults();
+    faults.open_error_read_write = ENOMEM;
+    open_unit(kCurveUnit, "missing.txt");
+  });
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.error, "\r\nrun-time error F6700\r\n- " + std::string(io_condition_description(6700)) + "\r\n");
 }
 
 TEST_F(Units, FileThatAppearsBeforeTheExclusiveCreateIsF6415) {
