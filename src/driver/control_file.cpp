@@ -19,7 +19,7 @@ void build_grid(RunState& state) {
   state.grid_temp(1) = state.grid_start;
   state.grid_count = kMaxGridTemps;
   for (int i = 2; i <= kMaxGridTemps; ++i) {
-    state.grid_temp(i) = store_single(static_cast<double>(state.grid_temp(i - 1)) + static_cast<double>(state.grid_step));
+    state.grid_temp(i) = store_single(as_double(state.grid_temp(i - 1)) + as_double(state.grid_step));
     if (state.grid_temp(i) > state.grid_end) {
       state.grid_count = i - 1;
       return;

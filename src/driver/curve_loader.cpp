@@ -4,18 +4,13 @@
 
 #include "output/console_log.h"
 #include "recordio/free_format_reader.h"
+#include "recordio/record_input.h"
 #include "recordio/text_field_reader.h"
 #include "recordio/units.h"
 #include "runtime/float_environment.h"
 #include "runtime/termination.h"
 
 namespace quelvar {
-namespace {
-
-constexpr int kReadFailed = 6500;
-
-}  // namespace
-
 void read_curve_list(RunState& state) {
   int loaded = kMaxCurves;
   for (int curve = 1; curve <= kMaxCurves; ++curve) {
@@ -58,7 +53,7 @@ void load_curve(RunState& state, int curve) {
     }
     log_point_read(point, state.curve_temp(point, curve), state.curve_mag(point, curve));
     state.curve_mag(point, curve) =
-        store_single(static_cast<double>(state.curve_mag(point, curve)) * static_cast<double>(state.scale_factor));
+        store_single(as_double(state.curve_mag(point, curve)) * as_double(state.scale_factor));
   }
   state.curve_points(curve) = points;
   log_points_in_file(points);

@@ -9,10 +9,10 @@ void difference_table(RunState& state) {
   for (int curve = 1; curve <= state.curve_count; ++curve) {
     const int points = state.curve_points(curve);
     for (int c = 1; c < points; ++c) {
-      const double rise = static_cast<double>(state.curve_mag(c + 1, curve)) - static_cast<double>(state.curve_mag(c, curve));
-      const double run = static_cast<double>(state.curve_temp(c + 1, curve)) - static_cast<double>(state.curve_temp(c, curve));
+      const double rise = as_double(state.curve_mag(c + 1, curve)) - as_double(state.curve_mag(c, curve));
+      const double run = as_double(state.curve_temp(c + 1, curve)) - as_double(state.curve_temp(c, curve));
       state.diff_slope(c, curve) = store_single(checked_divide(rise, run));
-      const double sum = static_cast<double>(state.curve_temp(c + 1, curve)) + static_cast<double>(state.curve_temp(c, curve));
+      const double sum = as_double(state.curve_temp(c + 1, curve)) + as_double(state.curve_temp(c, curve));
       state.diff_mid_temp(c, curve) = store_single(sum / 2.0);
     }
     log_difference_field(state.field_value(curve));

@@ -8,8 +8,6 @@
 namespace quelvar {
 namespace {
 
-double d(float value) { return static_cast<double>(value); }
-
 // Returns the interval index d (1-based), or 0 when the grid temperature is not bracketed.
 int bracketing_interval(const RunState& state, int curve, float now_temp) {
   const int points = state.curve_points(curve);
@@ -49,7 +47,7 @@ void interpolate_slope(RunState& state, int m, int c) {
     third = interval - 1;
     // The distances are compared unrounded, in double; on a tie the earlier point stays.
     if (interval + 2 <= points &&
-        std::fabs(d(temp(interval + 2)) - d(state.now_temp)) < std::fabs(d(temp(interval - 1)) - d(state.now_temp))) {
+        std::fabs(as_double(temp(interval + 2)) - as_double(state.now_temp)) < std::fabs(as_double(temp(interval - 1)) - as_double(state.now_temp))) {
       third = interval + 2;
     }
   }
@@ -58,16 +56,16 @@ void interpolate_slope(RunState& state, int m, int c) {
   log_interpolation_points(state.now_temp, state.x1, state.y1, state.x2, state.y2, state.x3, state.y3);
 
   if (secant) {
-    state.slope_at(c) = store_single(checked_divide(d(state.y2) - d(state.y1), d(state.x2) - d(state.x1)));
+    state.slope_at(c) = store_single(checked_divide(as_double(state.y2) - as_double(state.y1), as_double(state.x2) - as_double(state.x1)));
   } else {
     // The two-term form, in exactly this order, so that results agree to the last bit.
-    const double twice_now = d(state.now_temp) * 2.0;
+    const double twice_now = as_double(state.now_temp) * 2.0;
     const double a = checked_divide(
-        checked_divide(((d(state.x3) + d(state.x2)) - twice_now) * (d(state.y2) - d(state.y1)), d(state.x2) - d(state.x1)),
-        d(state.x3) - d(state.x1));
+        checked_divide(((as_double(state.x3) + as_double(state.x2)) - twice_now) * (as_double(state.y2) - as_double(state.y1)), as_double(state.x2) - as_double(state.x1)),
+        as_double(state.x3) - as_double(state.x1));
     const double b = checked_divide(
-        checked_divide(((d(state.x2) + d(state.x1)) - twice_now) * (d(state.y3) - d(state.y2)), d(state.x3) - d(state.x2)),
-        d(state.x3) - d(state.x1));
+        checked_divide(((as_double(state.x2) + as_double(state.x1)) - twice_now) * (as_double(state.y3) - as_double(state.y2)), as_double(state.x3) - as_double(state.x2)),
+        as_double(state.x3) - as_double(state.x1));
     state.slope_at(c) = store_single(a - b);
   }
   log_interpolated_slope(state.grid_temp(m), state.field_value(c), state.slope_at(c));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "recordio/record_input.h"
 #include "recordio/units.h"
 #include "recordio/value_conversion.h"
 
@@ -15,13 +16,9 @@ constexpr int kCountNotWhole = 6101;
 constexpr int kMalformedValue = 6103;
 constexpr int kSecondHash = 6302;
 constexpr int kBadRadix = 6303;
-constexpr int kReadFailed = 6500;
 constexpr int kZeroCount = 6502;
 constexpr int kSecondAsterisk = 6503;
 constexpr int kTextForReal = 6504;
-
-constexpr unsigned char kCarriageReturn = 0x0D;
-constexpr unsigned char kLineFeed = 0x0A;
 
 // Characters that never end or steer a plain value. Runs of them are copied without going
 // through the per-character rules, which keeps long junk words and long records cheap.
@@ -145,33 +142,7 @@ class Statement {
   bool mid_record_ = false;
 };
 
-// Consumes bytes through the next line feed. Returns 0, kReadFailed, or kEndOfFile when the file
-// ends at a record start (nothing of a record left to discard).
-int Statement::skip_through_line_feed() {
-  for (;;) {
-    if (unit_.position == unit_.filled) {
-      const FetchStatus status = fetch_input(unit_);
-      if (status == FetchStatus::read_failed) return kReadFailed;
-      if (status == FetchStatus::end_of_file) {
-        if (!mid_record_) return kEndOfFile;
-        // The assumed line feed of a last record: the file's end is not met yet.
-        unit_.end_reached = false;
-        mid_record_ = false;
-        return 0;
-      }
-    }
-    const unsigned char* start = unit_.record_buffer + unit_.position;
-    const size_t available = unit_.filled - unit_.position;
-    const void* line_feed = std::memchr(start, kLineFeed, available);
-    if (line_feed != nullptr) {
-      unit_.position += static_cast<size_t>(static_cast<const unsigned char*>(line_feed) - start) + 1;
-      mid_record_ = false;
-      return 0;
-    }
-    unit_.position = unit_.filled;
-    mid_record_ = true;
-  }
-}
+int Statement::skip_through_line_feed() { return quelvar::skip_through_line_feed(unit_, mid_record_); }
 
 Event Statement::next_event(unsigned char& c) {
   if (unit_.position == unit_.filled) {

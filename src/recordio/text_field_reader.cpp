@@ -2,16 +2,10 @@
 
 #include <cstring>
 
+#include "recordio/record_input.h"
 #include "recordio/units.h"
 
 namespace quelvar {
-namespace {
-
-constexpr int kReadFailed = 6500;
-constexpr unsigned char kCarriageReturn = 0x0D;
-constexpr unsigned char kLineFeed = 0x0A;
-
-}  // namespace
 
 ReadOutcome read_text_field(int unit, char (&target)[kTextFieldWidth]) {
   // The program's text statements take over neither end of file nor errors.
@@ -51,25 +45,11 @@ ReadOutcome read_text_field(int unit, char (&target)[kTextFieldWidth]) {
     mid_record = true;
   }
 
-  // Step 3: the rest of the record goes, through its terminator.
-  while (!record_ended_by_file_end) {
-    if (input.position == input.filled) {
-      const FetchStatus status = fetch_input(input);
-      if (status == FetchStatus::read_failed) return fail(kReadFailed);
-      if (status == FetchStatus::end_of_file) {
-        // Here at least the first byte of the record was met, so this is the assumed line feed.
-        input.end_reached = false;
-        break;
-      }
-    }
-    const unsigned char* start = input.record_buffer + input.position;
-    const size_t available = input.filled - input.position;
-    const void* line_feed = std::memchr(start, kLineFeed, available);
-    if (line_feed != nullptr) {
-      input.position += static_cast<size_t>(static_cast<const unsigned char*>(line_feed) - start) + 1;
-      break;
-    }
-    input.position = input.filled;
+  // Step 3: the rest of the record goes, through its terminator. At least the record's first byte
+  // was met here, so the end of the file is the assumed line feed of a last record.
+  bool in_record = true;
+  if (!record_ended_by_file_end && skip_through_line_feed(input, in_record) == kReadFailed) {
+    return fail(kReadFailed);
   }
 
   // Step 2: blank padding.

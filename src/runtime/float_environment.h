@@ -16,6 +16,10 @@ enum class FloatCondition {
   stack_underflow,  // M6111: not produced
 };
 
+// A stored single as an operand of double evaluation. (float - float would be computed in float:
+// every operand is widened first.)
+constexpr double as_double(float value) { return static_cast<double>(value); }
+
 // Round to nearest, clear pending status flags. Called once at start-up.
 //
 // The run-stopping conditions are detected by checked operations rather than hardware traps:
