@@ -29,6 +29,16 @@ struct RoundingCase {
   double expected;
 };
 
+template <size_t N>
+void expect_doubles(const RoundingCase (&cases)[N]) {
+  for (const RoundingCase& c : cases) {
+    const Significand s = significand_of(c.digits);
+    double magnitude = -1.0;
+    ASSERT_TRUE(decimal_to_double(s.high, s.low, c.scale, magnitude)) << c.digits;
+    EXPECT_EQ(magnitude, c.expected) << c.digits << "E" << c.scale;
+  }
+}
+
 TEST(DecimalToDouble, TiesGoAwayFromZero) {
   // Each row is exactly halfway between two doubles: m * 2^j with m an odd 54-bit integer. The
   // rows are chosen so that ties to even would go the other way (the upper neighbour's
@@ -51,12 +61,7 @@ TEST(DecimalToDouble, TiesGoAwayFromZero) {
       {"28147497671065603125", -5, std::ldexp(9007199254740994.0, -5)},
       {"439804651110400048828125", -11, std::ldexp(9007199254740994.0, -11)},
   };
-  for (const RoundingCase& c : cases) {
-    const Significand s = significand_of(c.digits);
-    double magnitude = -1.0;
-    ASSERT_TRUE(decimal_to_double(s.high, s.low, c.scale, magnitude)) << c.digits;
-    EXPECT_EQ(magnitude, c.expected) << c.digits << "E" << c.scale;
-  }
+  expect_doubles(cases);
 }
 
 TEST(DecimalToDouble, OneStepFromATieRoundsToTheNearer) {
@@ -68,12 +73,7 @@ TEST(DecimalToDouble, OneStepFromATieRoundsToTheNearer) {
       {"439804651110400048828124", -11, std::ldexp(9007199254740992.0, -11)},
       {"439804651110400048828126", -11, std::ldexp(9007199254740994.0, -11)},
   };
-  for (const RoundingCase& c : cases) {
-    const Significand s = significand_of(c.digits);
-    double magnitude = -1.0;
-    ASSERT_TRUE(decimal_to_double(s.high, s.low, c.scale, magnitude)) << c.digits;
-    EXPECT_EQ(magnitude, c.expected) << c.digits << "E" << c.scale;
-  }
+  expect_doubles(cases);
 }
 
 TEST(DecimalToDouble, ExactValues) {
@@ -88,12 +88,7 @@ TEST(DecimalToDouble, ExactValues) {
   };
   // The 24-nines row: 10^24 - 1 lies between 999999999999999983222784 and
   // 1000000000000000117440512 (spacing 2^27 in [2^79, 2^80)), 16777215 above the lower one.
-  for (const RoundingCase& c : cases) {
-    const Significand s = significand_of(c.digits);
-    double magnitude = -1.0;
-    ASSERT_TRUE(decimal_to_double(s.high, s.low, c.scale, magnitude)) << c.digits;
-    EXPECT_EQ(magnitude, c.expected) << c.digits << "E" << c.scale;
-  }
+  expect_doubles(cases);
 }
 
 TEST(DecimalToDouble, RangeEnds) {
